@@ -1,0 +1,77 @@
+#include "app/applicationsettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+const QString fileNamesKey = QStringLiteral("FileNames");
+const QString lastFileDialogPathKey = QStringLiteral("LastFileDialogPath");
+const QString mainWindowGeometryKey = QStringLiteral("mainWindowGeometry");
+const QString visualizedAreaWidthKey = QStringLiteral("VisualizedAreaWidth");
+constexpr int defaultVisualizedAreaWidth = 400;
+
+// Taken before main runs and kept for the whole run.
+const QString homeDirectory = QDir::homePath();
+} // namespace
+
+ApplicationSettings::ApplicationSettings()
+    : QSettings(QStringLiteral("Velmora Drives"), QCoreApplication::applicationName())
+{
+}
+
+ApplicationSettings &ApplicationSettings::instance()
+{
+    static ApplicationSettings settings;
+    return settings;
+}
+
+QStringList ApplicationSettings::fileNames() const
+{
+    return value(fileNamesKey, homeDirectory)
+        .toString()
+        .split(QLatin1Char(';'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+void ApplicationSettings::storeFileNames(const QStringList &names)
+{
+    setValue(fileNamesKey, names.join(QLatin1Char(';')));
+}
+
+QString ApplicationSettings::lastFileDialogPath() const
+{
+    return value(lastFileDialogPathKey, homeDirectory).toString();
+}
+
+void ApplicationSettings::setLastFileDialogPath(const QString &path)
+{
+    setValue(lastFileDialogPathKey, path);
+}
+
+QByteArray ApplicationSettings::mainWindowGeometry() const
+{
+    return value(mainWindowGeometryKey).toByteArray();
+}
+
+void ApplicationSettings::setMainWindowGeometry(const QByteArray &geometry)
+{
+    setValue(mainWindowGeometryKey, geometry);
+}
+
+int ApplicationSettings::visualizedAreaWidth() const
+{
+    return value(visualizedAreaWidthKey, defaultVisualizedAreaWidth).toInt();
+}
+
+void ApplicationSettings::setVisualizedAreaWidth(int width)
+{
+    setValue(visualizedAreaWidthKey, width);
+}
+
+const QFont &ApplicationSettings::textFont()
+{
+    // No installed family has this name, so matching falls back on the monospace hint.
+    static QFont font(QStringLiteral("unexistent"));
+    font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
+    font.setPointSize(10);
+    return font;
+}

@@ -1,0 +1,5 @@
+// Placeholder until the command-line decoder is built.
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,8 @@
+#include "app/textlanguage.h"
+
+int textLanguage = English;
+
+void setTextLanguage(int value)
+{
+    textLanguage = value;
+}

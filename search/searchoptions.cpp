@@ -1,0 +1,7 @@
+#include "search/searchoptions.h"
+
+SearchOptions::SearchOptions(QObject *parent, int searchDirection, int searchMode,
+                             const QString &text)
+    : QObject(parent), searchDirection(searchDirection), text(text), searchMode(searchMode)
+{
+}

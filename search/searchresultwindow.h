@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui_searchresultwindow.h"
+
+#include <QString>
+#include <QWidget>
+
+class Finding;
+
+// The pane under the panels that lists what find-all searches report.
+class SearchResultWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SearchResultWindow(QWidget *parent = nullptr);
+
+    SearchResultsList *resultsList() const { return ui.resultsList; }
+
+public slots:
+    void onSearchStarted(const QString &fileName, const QString &searchText);
+    void onResultFound(const Finding &finding);
+    void onSearchEnd(int results);
+    void onPushButtonClearPressed();
+
+private:
+    Ui::searchResults ui;
+};

@@ -1,0 +1,8 @@
+#include "search/searchstate.h"
+
+SearchState::SearchState(QObject *parent) : QObject(parent) {}
+
+void SearchState::clearNotFoundText()
+{
+    notFoundText.clear();
+}

@@ -1,0 +1,260 @@
+#include "ui/field.h"
+
+#include "app/applicationsettings.h"
+#include "search/searchbar.h"
+#include "search/searchoptions.h"
+#include "search/searchresultwindow.h"
+#include "telegram/telegramrecord.h"
+#include "ui/telvane.h"
+#include "view/visualizedtextedit.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSignalBlocker>
+#include <QSplitterHandle>
+#include <QTextStream>
+
+namespace {
+unsigned fieldCounter = 0;
+
+const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orange; }");
+const QString inactiveFrameStyle = QStringLiteral("#frame{ border: 2px solid lightgray; }");
+} // namespace
+
+Field::Field(QWidget *parent, const QString &fileName) : QWidget(parent), id(fieldCounter++)
+{
+    ui.setupUi(this);
+    ui.fileContents->setId(id);
+    ui.selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
+
+    Telvane *mainWindow = Telvane::instance();
+    if (mainWindow)
+        connect(ui.fileContents, &VisualizedTextEdit::searchFinished, mainWindow->searchBar(),
+                &SearchBar::finishSearch);
+
+    for (QObject *watched : std::initializer_list<QObject *>{
+             this, ui.selectedLineDetailsEdit, ui.visualizedAreaWidthSlider, ui.fileNameInput,
+             ui.pushButtonOpenFile, ui.pushButtonReload, ui.fileContents, ui.splitter->handle(1)})
+        watched->installEventFilter(this);
+
+    ui.frame->setStyleSheet(inactiveFrameStyle);
+    fillBrantelLogFilesToComboBox();
+
+    connect(ui.fileContents, &VisualizedTextEdit::visualizeLineSelected,
+            ui.selectedLineDetailsEdit, &QPlainTextEdit::setPlainText);
+    connect(ui.pushButtonReload, &QPushButton::clicked, this, &Field::reload);
+    connect(ui.pushButtonOpenFile, &QPushButton::clicked, this, &Field::selectAndOpenFile);
+    connect(ui.visualizedAreaWidthSlider, &QSlider::sliderMoved, this,
+            &Field::setVisualizedTextAreaWidthBySliderPos);
+    connect(ui.visualizedAreaWidthSlider, &QSlider::valueChanged, this,
+            &Field::setVisualizedTextAreaWidthBySliderPos);
+    connect(ui.fileContents, &VisualizedTextEdit::activated, this, &Field::onFieldClicked);
+
+    if (!safetyFaultMode()) {
+        if (mainWindow) {
+            connect(ui.pushButtonCloseField, &QPushButton::clicked, mainWindow,
+                    &Telvane::closeField);
+            connect(ui.fileContents, &VisualizedTextEdit::activated, mainWindow,
+                    &Telvane::deactivateOtherFields);
+            SearchResultWindow *results = mainWindow->searchResultWindow();
+            connect(ui.fileContents, &VisualizedTextEdit::start, results,
+                    &SearchResultWindow::onSearchStarted);
+            connect(ui.fileContents, &VisualizedTextEdit::found, results,
+                    &SearchResultWindow::onResultFound);
+            connect(ui.fileContents, &VisualizedTextEdit::end, results,
+                    &SearchResultWindow::onSearchEnd);
+        }
+    } else {
+        ui.pushButtonCloseField->hide();
+        ui.fileNameInput->hide();
+    }
+
+    openFile(fileName);
+
+    connect(ui.fileNameInput, &QComboBox::currentTextChanged, this, &Field::openFile);
+}
+
+bool Field::safetyFaultMode() const
+{
+    const Telvane *mainWindow = Telvane::instance();
+    return mainWindow && mainWindow->safetyFaultMode;
+}
+
+QString Field::fileName() const
+{
+    return ui.fileNameInput->currentText();
+}
+
+void Field::setActive(bool active)
+{
+    this->active = active;
+    ui.frame->setStyleSheet(active ? activeFrameStyle : inactiveFrameStyle);
+}
+
+void Field::onFieldClicked()
+{
+    setActive(true);
+}
+
+QString Field::logFileNameFilter()
+{
+    return tr("Logs (.log .log.* *.*)");
+}
+
+QString Field::logFolder()
+{
+    return QDir::tempPath() + QStringLiteral("/Velmora Drives/Brantel/");
+}
+
+bool Field::isSentByMe(const QPushButton *sender) const
+{
+    return sender && sender == ui.pushButtonCloseField;
+}
+
+bool Field::isSentByMe(const VisualizedTextEdit *sender) const
+{
+    return sender && sender == ui.fileContents;
+}
+
+void Field::search(const SearchOptions &options)
+{
+    if (active)
+        ui.fileContents->search(options);
+}
+
+void Field::goTo(const Finding &finding)
+{
+    ui.fileContents->goTo(finding);
+}
+
+bool Field::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn)
+        emit ui.fileContents->activated();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Field::fillBrantelLogFilesToComboBox()
+{
+    if (safetyFaultMode())
+        return;
+    const QDir folder(logFolder());
+    const QFileInfoList entries =
+        folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        const QString path = entry.absoluteFilePath();
+        if (ui.fileNameInput->findData(path) < 0)
+            ui.fileNameInput->addItem(path, path);
+    }
+}
+
+bool Field::openFile(const QString &fileName)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+
+    // Only regular files: opening a FIFO or a device for reading could block the program.
+    QFile file(fileName);
+    const bool opened =
+        QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly | QIODevice::Text);
+    if (opened) {
+        int index = ui.fileNameInput->findData(fileName);
+        if (index < 0) {
+            ui.fileNameInput->addItem(fileName, fileName);
+            index = ui.fileNameInput->findData(fileName);
+        }
+        // This very call opens the file; the combo box must not open it a second time.
+        const QSignalBlocker blocker(ui.fileNameInput);
+        ui.fileNameInput->setCurrentIndex(index);
+    }
+
+    QString content;
+    if (opened) {
+        QTextStream stream(&file);
+        content = stream.readAll();
+    }
+
+    if (!safetyFaultMode()) {
+        const bool telegramLog = content.contains(commMarker);
+        ui.fileContents->setVisualizedTextAreaEnabled(telegramLog);
+        if (telegramLog) {
+            ui.fileContents->setVisualizedTextAreaWidth(
+                ApplicationSettings::instance().visualizedAreaWidth());
+            updateVisualizedAreaSlider();
+        } else {
+            ui.visualizedAreaWidthSlider->setValue(ui.visualizedAreaWidthSlider->minimum());
+        }
+    }
+
+    ui.fileContents->setLogText(fileName, content);
+    QGuiApplication::restoreOverrideCursor();
+    return opened;
+}
+
+bool Field::openFileAndMoveCursorToEnd(const QString &fileName)
+{
+    const bool opened = openFile(fileName);
+    if (opened)
+        ui.fileContents->moveCursorToEnd();
+    return opened;
+}
+
+bool Field::reload()
+{
+    fillBrantelLogFilesToComboBox();
+    const bool opened = openFile(ui.fileNameInput->currentText());
+    if (opened)
+        ui.fileContents->moveCursorToEnd();
+    return opened;
+}
+
+void Field::selectAndOpenFile()
+{
+    QFileDialog dialog(Telvane::instance(), QString());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDirectory(ApplicationSettings::instance().lastFileDialogPath());
+    dialog.setNameFilter(logFileNameFilter());
+    dialog.setViewMode(QFileDialog::Detail);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString chosen = dialog.selectedFiles().first();
+    ApplicationSettings::instance().setLastFileDialogPath(
+        QFileInfo(chosen).absoluteDir().absolutePath());
+    openFile(chosen);
+}
+
+void Field::setVisualizedTextAreaWidthBySliderPos(int value)
+{
+    ui.visualizedAreaWidthSlider->setRange(0, ui.fileContents->width());
+    if (value > 0) {
+        ui.fileContents->setVisualizedTextAreaWidth(value);
+        ApplicationSettings::instance().setVisualizedAreaWidth(value);
+    }
+}
+
+void Field::updateVisualizedAreaSlider()
+{
+    const int viewWidth = ui.fileContents->width();
+    const int areaWidth = ui.fileContents->visualizedTextAreaWidth();
+    if (areaWidth > viewWidth)
+        return;
+    ui.visualizedAreaWidthSlider->setRange(0, viewWidth);
+    ui.visualizedAreaWidthSlider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
+}
+
+void Field::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateVisualizedAreaSlider();
+}
+
+void Field::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateVisualizedAreaSlider();
+    const QList<int> sizes = ui.splitter->sizes();
+    if (sizes.size() == 2 && sizes[0] + sizes[1] > 250)
+        ui.splitter->setSizes({sizes[0] + sizes[1] - 150, 150});
+}

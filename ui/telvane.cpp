@@ -1,0 +1,162 @@
+#include "ui/telvane.h"
+
+#include "app/applicationsettings.h"
+#include "search/searchbar.h"
+#include "search/searchresultwindow.h"
+#include "ui/field.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+Telvane *mainWindow = nullptr;
+}
+
+Telvane::Telvane(bool safetyFaultMode) : safetyFaultMode(safetyFaultMode)
+{
+    ui.setupUi(this);
+    ui.searchResults->hide();
+    ui.mainWindowVerticalSplitter->setCollapsible(1, false);
+    setWindowTitle(releaseTitle());
+    mainWindow = this;
+
+    restoreGeometry(ApplicationSettings::instance().mainWindowGeometry());
+
+    connect(ui.pushButtonAboutQt, &QPushButton::pressed, this,
+            [this] { QMessageBox::aboutQt(this, QString()); });
+
+    if (!safetyFaultMode) {
+        connect(ui.addFieldPushButton, &QPushButton::pressed, this, &Telvane::onAddFieldPushed);
+        connect(ui.searchBar->clearResultsButton(), &QPushButton::pressed, ui.searchResults,
+                &SearchResultWindow::onPushButtonClearPressed);
+        connect(ui.searchBar->showOrHideButton(), &QPushButton::pressed, this,
+                &Telvane::onPushButtonShowOrHidePressed);
+        QStringList fileNames = ApplicationSettings::instance().fileNames();
+        if (fileNames.isEmpty())
+            fileNames << QString();
+        ui.widgetSearch->hide();
+        createFields(fileNames);
+    } else {
+        ui.addFieldPushButton->hide();
+        ui.checkBoxSaveSessionSettings->hide();
+        ui.widgetSearch->hide();
+        createFields(QStringList{QString()});
+    }
+}
+
+Telvane::~Telvane()
+{
+    if (mainWindow == this)
+        mainWindow = nullptr;
+}
+
+Telvane *Telvane::instance()
+{
+    return mainWindow;
+}
+
+QString Telvane::releaseTitle()
+{
+    // The build's date and time, "Dec 16 2020 10:54:23"; __DATE__ pads early days with a blank.
+    static const QString title = QStringLiteral("Telvane 0.3 beta. Released: ")
+                                 + QStringLiteral(__DATE__ " " __TIME__).simplified()
+                                 + QLatin1Char('.');
+    return title;
+}
+
+Field *Telvane::fieldById(unsigned id) const
+{
+    for (Field *field : fields) {
+        if (field->id == id)
+            return field;
+    }
+    return nullptr;
+}
+
+SearchResultWindow *Telvane::searchResultWindow() const
+{
+    return ui.searchResults;
+}
+
+void Telvane::createFields(const QStringList &fileNames)
+{
+    bool anyActive = false;
+    for (const Field *field : fields)
+        anyActive = anyActive || field->isActive();
+
+    for (const QString &fileName : fileNames) {
+        auto *field = new Field(this, fileName);
+        connect(ui.searchBar, &SearchBar::searchTriggered, field, &Field::search);
+        ui.fieldsHorizontalSplitter->addWidget(field);
+        fields.push_back(field);
+        if (!safetyFaultMode)
+            ui.widgetSearch->show();
+        if (!anyActive) {
+            field->setActive(true);
+            anyActive = true;
+        }
+    }
+}
+
+void Telvane::closeField()
+{
+    const auto *button = qobject_cast<QPushButton *>(sender());
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+        if ((*it)->isSentByMe(button)) {
+            Field *field = *it;
+            field->setParent(nullptr);
+            field->deleteLater();
+            fields.erase(it);
+            break;
+        }
+    }
+    if (fields.empty())
+        ui.widgetSearch->hide();
+}
+
+void Telvane::deactivateOtherFields()
+{
+    const auto *textEdit = qobject_cast<VisualizedTextEdit *>(sender());
+    for (Field *field : fields) {
+        if (!field->isSentByMe(textEdit))
+            field->setActive(false);
+    }
+}
+
+void Telvane::onPushButtonShowOrHidePressed()
+{
+    if (ui.searchResults->isVisible()) {
+        ui.searchResults->hide();
+        ui.searchBar->showOrHideButton()->setText(tr("Show Results"));
+    } else {
+        ui.searchResults->show();
+        ui.searchBar->showOrHideButton()->setText(tr("Hide Results"));
+    }
+}
+
+void Telvane::onAddFieldPushed()
+{
+    QFileDialog dialog(this, QString());
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setDirectory(ApplicationSettings::instance().lastFileDialogPath());
+    dialog.setNameFilter(Field::logFileNameFilter());
+    dialog.setViewMode(QFileDialog::Detail);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty())
+        return;
+    ApplicationSettings::instance().setLastFileDialogPath(
+        QFileInfo(chosen.first()).absoluteDir().absolutePath());
+    createFields(chosen);
+}
+
+void Telvane::closeEvent(QCloseEvent *event)
+{
+    if (!safetyFaultMode && ui.checkBoxSaveSessionSettings->isChecked())
+        ApplicationSettings::instance().setFileNames(fields);
+    ApplicationSettings::instance().setMainWindowGeometry(saveGeometry());
+    QCoreApplication::quit();
+    event->accept();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "view/customareawidget.h"
+
+class VisualizedTextArea : public CustomAreaWidget
+{
+    Q_OBJECT
+
+public:
+    using CustomAreaWidget::CustomAreaWidget;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QString>
+#include <QStringList>
+
+class Finding;
+class LineNumberArea;
+class SearchOptions;
+class SearchState;
+class VisualizedTextArea;
+
+// The log view of one panel: line numbers at the left, decoded telegrams at the right.
+class VisualizedTextEdit : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit VisualizedTextEdit(QWidget *parent = nullptr);
+    ~VisualizedTextEdit() override;
+
+    void setLogText(const QString &fileName, const QString &text);
+    void setId(unsigned id);
+    void moveCursorToEnd();
+
+    void setVisualizedTextAreaWidth(int width);
+    void setVisualizedTextAreaEnabled(bool on);
+    int visualizedTextAreaWidth() const { return visualizedAreaWidth; }
+    int lineNumberAreaWidth() const;
+
+    void lineNumberAreaPaintEvent(QPaintEvent *event);
+    void visualizedTextAreaPaintEvent(QPaintEvent *event);
+
+    QStringList visibleLineTexts(const QRect &rect) const;
+    static bool isReceivedLine(const QString &line);
+    QString dataContext() const;
+
+    // Search engine
+    void search(const SearchOptions &options);
+    static QString binaryDataSearchText(const QString &text);
+    static QString parameterIdSearchText(const QString &text);
+    static QString parameterIdPattern(const QString &number, const QString &index);
+
+    int selectedLineNumber() const { return selectedLine; }
+    SearchState *searchStateObject() const { return searchState; }
+    LineNumberArea *lineNumberWidget() const { return lineNumberArea; }
+    VisualizedTextArea *visualizedTextWidget() const { return visualizedTextArea; }
+
+signals:
+    void forceVisualizedTextAreaToBePainted();
+    void visualizeLineSelected(QString details);
+    void activated();
+    void searchFinished(bool found);
+    void start(QString fileName, QString searchText);
+    void found(const Finding &finding);
+    void end(int count);
+
+public slots:
+    void findAll(QString keyword, Qt::CaseSensitivity caseSensivity);
+    void goTo(const Finding &finding);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void updateMargins(int newBlockCount);
+    void highlightCurrentLine();
+    void updateLineNumberArea(const QRect &rect, int dy);
+    void paintVisualizedTextArea();
+
+private:
+    // The side areas forward presses and wheel turns to the protected handlers.
+    friend class CustomAreaWidget;
+
+    LineNumberArea *lineNumberArea;
+    VisualizedTextArea *visualizedTextArea;
+    int selectedLine;
+    QString currentLineText;
+    int visualizedAreaWidth;
+    SearchState *searchState;
+    bool lineSelectionChanged;
+    QPalette normalPalette;
+    QPalette foundPalette;
+};
