@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs every benchmark program; each one makes its own input and prints its figures.
+set -uo pipefail
+build="${1:-build}"
+status=0
+for program in "$build"/bin/bench_*; do
+    [ -x "$program" ] || continue
+    echo "== $(basename "$program")"
+    QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$program" || status=1
+done
+exit $status
