@@ -17,3 +17,38 @@ TelegramRecord parseTelegramLine(const QString &line);
 
 // Decodes consecutive lines with one shared state: joins received fragments, hides write echoes.
 QVector<TelegramRecord> parseTelegramLines(const QStringList &lines);
+
+// The per-line step with the state that travels along consecutive lines: the last request and
+// the received fragments waiting to be joined. parseTelegramLine and parseTelegramLines are built
+// on it, so a caller that streams lines through it gets exactly their results.
+//
+// A record handed to decode() may be rewritten later (a fragment absorbed into the telegram it
+// completes becomes NoTelegram with empty data): keep every record at its address, and treat it
+// as final only once holdsFragments() is false.
+class TelegramLineDecoder
+{
+public:
+    explicit TelegramLineDecoder(bool keepLineBreaks) : keepLineBreaks(keepLineBreaks) {}
+
+    // Fills the fresh `record` for `line`. A known marker position (or -1 when the caller
+    // knows there is none) saves the search; -2 asks decode() to search itself.
+    void decode(const QString &line, TelegramRecord &record, int markerPosition = -2);
+
+    bool holdsFragments() const { return firstFragment != nullptr; }
+
+private:
+    void resetAssembler();
+    bool offerFragment(TelegramRecord &record, QByteArray &bytes);
+    void applyWriteEcho(TelegramRecord &record) const;
+    void rememberRequest(const TelegramRecord &record);
+
+    bool keepLineBreaks;
+    // A copy of what the pairing rule reads from the last request: requests are never rewritten.
+    bool hasLastRequest = false;
+    qint32 lastRequestType = NoTelegram;
+    QString lastRequestParameter;
+    QString lastRequestProtocol;
+    TelegramRecord *firstFragment = nullptr;
+    TelegramRecord *secondFragment = nullptr;
+    QByteArray savedBytes;
+};

@@ -1,0 +1,223 @@
+#include "telegram/logdecoder.h"
+
+#include "telegram/recordtext.h"
+#include "telegram/safetyfaults.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr char marker[] = "[Comm]";
+constexpr qint64 markerLength = 6;
+constexpr size_t flushSize = 1 << 20;
+constexpr size_t readSize = 4 << 20;
+
+// Offset of the marker in the line, -1 if absent; most lines hold it at their first '['.
+qint64 findMarker(const char *line, qint64 length)
+{
+    const char *end = line + length;
+    const char *p = line;
+    while (end - p >= markerLength) {
+        p = static_cast<const char *>(std::memchr(p, '[', size_t(end - p - markerLength + 1)));
+        if (!p)
+            return -1;
+        if (std::memcmp(p + 1, marker + 1, markerLength - 1) == 0)
+            return p - line;
+        ++p;
+    }
+    return -1;
+}
+
+void appendNumber(std::string &out, qint64 number)
+{
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (count > 0)
+        out += digits[--count];
+}
+
+void appendUtf8(std::string &out, const QString &text)
+{
+    const ushort *chars = text.utf16();
+    const int size = text.size();
+    const size_t start = out.size();
+    out.resize(start + size_t(size));
+    char *target = &out[start];
+    for (int i = 0; i < size; ++i) {
+        if (chars[i] >= 0x80) {
+            out.resize(start);
+            const QByteArray utf8 = text.toUtf8();
+            out.append(utf8.constData(), size_t(utf8.size()));
+            return;
+        }
+        target[i] = char(chars[i]);
+    }
+}
+} // namespace
+
+void LogDecoder::feed(const char *data, qint64 size)
+{
+    if (size <= 0)
+        return;
+    if (std::memchr(data, '\r', size_t(size))) {
+        withoutCarriageReturns.clear();
+        withoutCarriageReturns.reserve(size_t(size));
+        for (qint64 i = 0; i < size; ++i) {
+            if (data[i] != '\r')
+                withoutCarriageReturns += data[i];
+        }
+        feedLines(withoutCarriageReturns.data(), qint64(withoutCarriageReturns.size()));
+        return;
+    }
+    feedLines(data, size);
+}
+
+void LogDecoder::feedLines(const char *data, qint64 size)
+{
+    const char *end = data + size;
+    const char *p = data;
+    if (!partialLine.empty()) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd) {
+            partialLine.append(p, size_t(end - p));
+            return;
+        }
+        partialLine.append(p, size_t(lineEnd - p));
+        processLine(partialLine.data(), qint64(partialLine.size()));
+        partialLine.clear();
+        p = lineEnd + 1;
+    }
+    while (p < end) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd) {
+            partialLine.assign(p, size_t(end - p));
+            return;
+        }
+        processLine(p, lineEnd - p);
+        p = lineEnd + 1;
+    }
+}
+
+void LogDecoder::finish()
+{
+    if (!partialLine.empty()) {
+        processLine(partialLine.data(), qint64(partialLine.size()));
+        partialLine.clear();
+    }
+    releaseRecords();
+}
+
+void LogDecoder::processLine(const char *line, qint64 length)
+{
+    ++lineNumber;
+    if (mode == LogDecodeMode::SafetyFaults) {
+        decodeFaultLine(line, length);
+        return;
+    }
+    // A line without the marker is NoTelegram and leaves the shared state alone.
+    const qint64 markerOffset = findMarker(line, length);
+    if (markerOffset >= 0)
+        decodeTelegramLine(line, length, markerOffset);
+}
+
+void LogDecoder::decodeTelegramLine(const char *line, qint64 length, qint64 markerOffset)
+{
+    const QString text = QString::fromUtf8(line, int(length));
+    int markerPosition = int(markerOffset);
+    for (qint64 i = 0; i < markerOffset; ++i) {
+        if (uchar(line[i]) >= 0x80) {
+            markerPosition = -2; // characters and bytes differ before the marker
+            break;
+        }
+    }
+    heldRecords.emplace_back(lineNumber, TelegramRecord());
+    lineDecoder.decode(text, heldRecords.back().second, markerPosition);
+    if (!lineDecoder.holdsFragments())
+        releaseRecords();
+}
+
+void LogDecoder::releaseRecords()
+{
+    for (const auto &held : heldRecords) {
+        if (held.second.type == NoTelegram)
+            continue;
+        out += "Line ";
+        appendNumber(out, held.first);
+        out += " data: ";
+        appendUtf8(out, recordDetails(held.second, true));
+        out += '\n';
+    }
+    heldRecords.clear();
+}
+
+void LogDecoder::decodeFaultLine(const char *line, qint64 length)
+{
+    // Both fault words are eight characters followed by the first comma.
+    if (length < 9 || line[8] != ',' ||
+        (std::memcmp(line, "INT FAIL", 8) != 0 && std::memcmp(line, "EXT FAIL", 8) != 0))
+        return;
+    const FaultLine fault = parseFaultLine(QString::fromUtf8(line, int(length)));
+    QString summary;
+    if (fault.kind == FaultWithData)
+        summary = faultSummary(fault.id, &fault.words);
+    else if (fault.kind == FaultWithoutData)
+        summary = faultSummary(fault.id, nullptr);
+    if (summary.isEmpty())
+        return;
+    out += "Line ";
+    appendNumber(out, lineNumber);
+    out += ": ";
+    appendUtf8(out, summary);
+    out += '\n';
+}
+
+bool decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
+{
+    struct stat status;
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    LogDecoder decoder(mode);
+    std::string buffer(readSize, '\0');
+    const auto writeOut = [&](bool always) {
+        std::string &text = decoder.output();
+        if (!text.empty() && (always || text.size() >= flushSize)) {
+            std::fwrite(text.data(), 1, text.size(), out);
+            text.clear();
+        }
+    };
+    for (;;) {
+        const ssize_t count = read(fd, &buffer[0], buffer.size());
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            decoder.finish();
+            writeOut(true);
+            errno = error;
+            return false;
+        }
+        if (count == 0)
+            break;
+        decoder.feed(buffer.data(), count);
+        writeOut(false);
+    }
+    decoder.finish();
+    writeOut(true);
+    return true;
+}
+
+QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode)
+{
+    LogDecoder decoder(mode);
+    decoder.feed(text.constData(), text.size());
+    decoder.finish();
+    return QByteArray::fromStdString(decoder.output());
+}

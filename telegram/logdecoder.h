@@ -1,0 +1,57 @@
+#pragma once
+
+#include "telegram/logparser.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <utility>
+
+// What the command-line decoder prints for a log: decoded telegram lines, or the summaries of
+// safety-option fault lines.
+enum class LogDecodeMode { Telegrams, SafetyFaults };
+
+// Turns a log, fed as raw bytes in chunks of any size, into the decoder's output lines:
+//  Telegrams:    "Line N data: DETAILS" for every line whose record is not NoTelegram,
+//                DETAILS = recordDetails(record, true), decoded as parseTelegramLines would
+//                decode all lines of the log in one call;
+//  SafetyFaults: "Line N: SUMMARY" for every line with a non-empty fault summary.
+// The bytes are read as the viewer reads a log: CR bytes are dropped, lines end at LF, text is
+// UTF-8. Only lines holding the marker are converted to text and decoded.
+class LogDecoder
+{
+public:
+    explicit LogDecoder(LogDecodeMode mode) : mode(mode), lineDecoder(false) {}
+
+    void feed(const char *data, qint64 size);
+    // Decodes a last line without a line end and releases every held record.
+    void finish();
+
+    // UTF-8 output produced so far; the caller may write it out and clear it at any time.
+    std::string &output() { return out; }
+
+private:
+    void feedLines(const char *data, qint64 size);
+    void processLine(const char *line, qint64 length);
+    void decodeTelegramLine(const char *line, qint64 length, qint64 markerOffset);
+    void decodeFaultLine(const char *line, qint64 length);
+    void releaseRecords();
+
+    LogDecodeMode mode;
+    TelegramLineDecoder lineDecoder;
+    qint64 lineNumber = 0;
+    std::string partialLine;
+    std::string withoutCarriageReturns;
+    // Records of lines whose fragments may still be absorbed; a deque keeps their addresses.
+    std::deque<std::pair<qint64, TelegramRecord>> heldRecords;
+    std::string out;
+};
+
+// Decodes everything readable from `fd` and writes the output to `out` in large blocks.
+// Returns false with errno set when reading fails (a directory, an I/O error).
+bool decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out);
+
+// The output for a whole log held in memory.
+QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode);
