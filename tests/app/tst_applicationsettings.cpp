@@ -1,14 +1,161 @@
 #include "app/applicationsettings.h"
+#include "app/scopetimer.h"
 
+#include <QDir>
+#include <QFontMetrics>
+#include <QTemporaryFile>
 #include <QtTest>
+#include <unistd.h>
+
+namespace
+{
+struct FakeField {
+    QString name;
+    QString fileName() const { return name; }
+};
+
+// Runs `write` with standard error redirected into a file and returns what it wrote.
+template <typename Write> QByteArray captureStandardError(Write write)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(file.handle(), STDERR_FILENO);
+    write();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+} // namespace
 
 class TestApplicationSettings : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void defaults() { QCOMPARE(ApplicationSettings::instance().visualizedAreaWidth(), 400); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        ApplicationSettings::instance().clear();
+    }
+
+    void defaultsOnAnEmptyStore()
+    {
+        ApplicationSettings &settings = ApplicationSettings::instance();
+        settings.clear();
+        QCOMPARE(settings.organizationName(), QStringLiteral("Velmora Drives"));
+        QCOMPARE(settings.applicationName(), QStringLiteral("tst_applicationsettings"));
+        QCOMPARE(settings.fileNames(), QStringList{QDir::homePath()});
+        QCOMPARE(settings.lastFileDialogPath(), QDir::homePath());
+        QVERIFY(settings.mainWindowGeometry().isEmpty());
+        QCOMPARE(settings.visualizedAreaWidth(), 400);
+    }
+
+    void roundTrips()
+    {
+        ApplicationSettings &settings = ApplicationSettings::instance();
+        settings.setLastFileDialogPath(QStringLiteral("/var/log"));
+        settings.setMainWindowGeometry(QByteArray("\x01\x02\x00\xff", 4));
+        settings.setVisualizedAreaWidth(123);
+        settings.sync();
+        QCOMPARE(settings.lastFileDialogPath(), QStringLiteral("/var/log"));
+        QCOMPARE(settings.mainWindowGeometry(), QByteArray("\x01\x02\x00\xff", 4));
+        QCOMPARE(settings.visualizedAreaWidth(), 123);
+    }
+
+    void fileNamesSplitting_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("empty string") << "" << QStringList{""};
+        QTest::newRow("one") << "/a.log" << QStringList{"/a.log"};
+        QTest::newRow("two") << "/a.log;/b.log" << QStringList{"/a.log", "/b.log"};
+        QTest::newRow("double separator")
+            << "/a.log;;/b.log" << QStringList{"/a.log", "", "/b.log"};
+        QTest::newRow("only separators") << ";;" << QStringList{"", "", ""};
+        QTest::newRow("trailing separator") << "/a.log;" << QStringList{"/a.log", ""};
+    }
+
+    void fileNamesSplitting()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, names);
+        ApplicationSettings::instance().setValue(QStringLiteral("FileNames"), stored);
+        QCOMPARE(ApplicationSettings::instance().fileNames(), names);
+    }
+
+    void setFileNamesJoinsInOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("no panel") << QStringList{} << "";
+        QTest::newRow("one empty panel") << QStringList{""} << "";
+        QTest::newRow("three") << QStringList{"/a", "", "/c"} << "/a;;/c";
+    }
+
+    void setFileNamesJoinsInOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, stored);
+        std::vector<FakeField> panels;
+        for (const QString &name : names)
+            panels.push_back({name});
+        std::vector<FakeField *> pointers;
+        for (FakeField &panel : panels)
+            pointers.push_back(&panel);
+        ApplicationSettings::instance().setFileNames(pointers);
+        QCOMPARE(ApplicationSettings::instance().value("FileNames").toString(), stored);
+    }
+
+    void hostileWidthReadsAsNumberOrZero_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("width");
+        QTest::newRow("not a number") << QVariant("wide") << 0;
+        QTest::newRow("empty") << QVariant("") << 0;
+        QTest::newRow("negative") << QVariant("-20") << -20;
+        QTest::newRow("huge") << QVariant("1000000000") << 1000000000;
+    }
+
+    void hostileWidthReadsAsNumberOrZero()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, width);
+        ApplicationSettings::instance().setValue(QStringLiteral("VisualizedAreaWidth"), stored);
+        QCOMPARE(ApplicationSettings::instance().visualizedAreaWidth(), width);
+    }
+
+    void textFontIsMonospaceTenPoint()
+    {
+        const QFont &font = ApplicationSettings::textFont();
+        QCOMPARE(font.family(), QStringLiteral("unexistent"));
+        QCOMPARE(font.pointSize(), 10);
+        QCOMPARE(font.styleHint(), QFont::Monospace);
+        // Matching must land on a fixed-pitch face (fontconfig does not flag every one as such).
+        const QFontMetrics metrics(font);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')),
+                 metrics.horizontalAdvance(QLatin1Char('W')));
+        // Every call hands out the same object.
+        QCOMPARE(&ApplicationSettings::textFont(), &font);
+    }
+
+    void scopeTimerWritesOneLine()
+    {
+        const QByteArray written = captureStandardError([] {
+            ScopeTimer timer("VisualizedTextEdit::search");
+            QTest::qSleep(20);
+        });
+        const QRegularExpression line(
+            QStringLiteral("^VisualizedTextEdit::search: (\\d+) msec\\n$"));
+        const QRegularExpressionMatch match = line.match(QString::fromLocal8Bit(written));
+        QVERIFY2(match.hasMatch(), written.constData());
+        QVERIFY(match.captured(1).toInt() >= 15);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestApplicationSettings)
+QTEST_MAIN(TestApplicationSettings)
 #include "tst_applicationsettings.moc"
