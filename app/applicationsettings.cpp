@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
-namespace {
+namespace
+{
 const QString fileNamesKey = QStringLiteral("FileNames");
 const QString lastFileDialogPathKey = QStringLiteral("LastFileDialogPath");
 const QString mainWindowGeometryKey = QStringLiteral("mainWindowGeometry");

@@ -17,8 +17,7 @@ public:
     QStringList fileNames() const;
     // A template so that the settings need not know the panel class: any list of pointers to
     // objects with fileName() will do (the main window passes its std::vector<Field *>).
-    template <typename FieldList>
-    void setFileNames(FieldList fields)
+    template <typename FieldList> void setFileNames(FieldList fields)
     {
         QStringList names;
         for (const auto *field : fields)

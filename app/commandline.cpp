@@ -10,8 +10,8 @@ CommandLine readCommandLine(int argc, const char *const *argv)
     commandLine.language = English;
     // Any argument at all selects the fault view; none is ever opened as a file.
     commandLine.safetyFaultMode = argc > 1;
-    if (argc > 1 && QString::fromLocal8Bit(argv[1]).compare(QLatin1String("Deutsch"),
-                                                            Qt::CaseInsensitive) == 0)
+    if (argc > 1 &&
+        QString::fromLocal8Bit(argv[1]).compare(QLatin1String("Deutsch"), Qt::CaseInsensitive) == 0)
         commandLine.language = German;
     return commandLine;
 }

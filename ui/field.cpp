@@ -17,7 +17,8 @@
 #include <QSplitterHandle>
 #include <QTextStream>
 
-namespace {
+namespace
+{
 unsigned fieldCounter = 0;
 
 const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orange; }");
@@ -43,8 +44,8 @@ Field::Field(QWidget *parent, const QString &fileName) : QWidget(parent), id(fie
     ui.frame->setStyleSheet(inactiveFrameStyle);
     fillBrantelLogFilesToComboBox();
 
-    connect(ui.fileContents, &VisualizedTextEdit::visualizeLineSelected,
-            ui.selectedLineDetailsEdit, &QPlainTextEdit::setPlainText);
+    connect(ui.fileContents, &VisualizedTextEdit::visualizeLineSelected, ui.selectedLineDetailsEdit,
+            &QPlainTextEdit::setPlainText);
     connect(ui.pushButtonReload, &QPushButton::clicked, this, &Field::reload);
     connect(ui.pushButtonOpenFile, &QPushButton::clicked, this, &Field::selectAndOpenFile);
     connect(ui.visualizedAreaWidthSlider, &QSlider::sliderMoved, this,

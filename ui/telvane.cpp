@@ -9,7 +9,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 Telvane *mainWindow = nullptr;
 }
 
@@ -59,9 +60,9 @@ Telvane *Telvane::instance()
 QString Telvane::releaseTitle()
 {
     // The build's date and time, "Dec 16 2020 10:54:23"; __DATE__ pads early days with a blank.
-    static const QString title = QStringLiteral("Telvane 0.3 beta. Released: ")
-                                 + QStringLiteral(__DATE__ " " __TIME__).simplified()
-                                 + QLatin1Char('.');
+    static const QString title = QStringLiteral("Telvane 0.3 beta. Released: ") +
+                                 QStringLiteral(__DATE__ " " __TIME__).simplified() +
+                                 QLatin1Char('.');
     return title;
 }
 
