@@ -5,6 +5,13 @@ CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench sanitize fuzz format clean
 
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
 all: build
 
 deps:
@@ -24,6 +31,19 @@ test: build
 
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)
+
+# The whole project and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# libFuzzer targets built with clang, each run for FUZZ_SECONDS.
+fuzz:
+	@scripts/install-deps.sh clang libclang-rt-14-dev
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_FUZZ=ON -DTELVANE_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_loglines fuzz_telegram fuzz_faults fuzz_searchtext
+	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

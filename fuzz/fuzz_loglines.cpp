@@ -1,0 +1,22 @@
+// Log text split into lines, decoded together and one by one, and rendered as the viewer shows it.
+#include "telegram/logparser.h"
+#include "telegram/recordtext.h"
+
+#include <QString>
+#include <QStringList>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QVector<TelegramRecord> records = parseTelegramLines(lines);
+    if (records.size() != lines.size())
+        __builtin_trap();
+    for (int i = 0; i < lines.size(); ++i) {
+        recordText(records[i]);
+        recordDetails(records[i]);
+        const TelegramRecord alone = parseTelegramLine(lines[i]);
+        recordDetails(alone, false);
+    }
+    return 0;
+}
