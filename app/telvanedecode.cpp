@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 const char usage[] =
     "Usage: telvane-decode [--safety-faults] [FILE...]\n"
     "Decodes the telegrams of communication logs, one output line per telegram line:\n"
@@ -24,6 +26,11 @@ bool decodeOne(const std::string &name, LogDecodeMode mode, bool withHeader)
     const bool standardInput = name == "-";
     const int fd = standardInput ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
     bool ok = fd >= 0;
+    struct stat status;
+    if (ok && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        ok = false;
+    }
     if (ok) {
         if (withHeader)
             std::printf("==> %s <==\n", name.c_str());

@@ -8,11 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 constexpr char marker[] = "[Comm]";
 constexpr qint64 markerLength = 6;
 constexpr size_t flushSize = 1 << 20;
-constexpr size_t readSize = 4 << 20;
+constexpr size_t readSize = 256 << 10;
 
 // Offset of the marker in the line, -1 if absent; most lines hold it at their first '['.
 qint64 findMarker(const char *line, qint64 length)
@@ -46,18 +47,20 @@ void appendUtf8(std::string &out, const QString &text)
 {
     const ushort *chars = text.utf16();
     const int size = text.size();
-    const size_t start = out.size();
-    out.resize(start + size_t(size));
-    char *target = &out[start];
-    for (int i = 0; i < size; ++i) {
-        if (chars[i] >= 0x80) {
-            out.resize(start);
-            const QByteArray utf8 = text.toUtf8();
-            out.append(utf8.constData(), size_t(utf8.size()));
+    char buffer[512];
+    if (size <= int(sizeof buffer)) {
+        ushort bits = 0;
+        for (int i = 0; i < size; ++i) {
+            bits |= chars[i];
+            buffer[i] = char(chars[i]);
+        }
+        if (bits < 0x80) {
+            out.append(buffer, size_t(size));
             return;
         }
-        target[i] = char(chars[i]);
     }
+    const QByteArray utf8 = text.toUtf8();
+    out.append(utf8.constData(), size_t(utf8.size()));
 }
 } // namespace
 
@@ -128,16 +131,8 @@ void LogDecoder::processLine(const char *line, qint64 length)
 
 void LogDecoder::decodeTelegramLine(const char *line, qint64 length, qint64 markerOffset)
 {
-    const QString text = QString::fromUtf8(line, int(length));
-    int markerPosition = int(markerOffset);
-    for (qint64 i = 0; i < markerOffset; ++i) {
-        if (uchar(line[i]) >= 0x80) {
-            markerPosition = -2; // characters and bytes differ before the marker
-            break;
-        }
-    }
     heldRecords.emplace_back(lineNumber, TelegramRecord());
-    lineDecoder.decode(text, heldRecords.back().second, markerPosition);
+    lineDecoder.decodeUtf8(line, int(length), int(markerOffset), heldRecords.back().second);
     if (!lineDecoder.holdsFragments())
         releaseRecords();
 }

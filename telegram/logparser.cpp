@@ -2,26 +2,56 @@
 
 #include "telegram/telegramdecoder.h"
 
-namespace {
+#include <cstring>
+
+namespace
+{
 const QString dpv1Protocol = QStringLiteral("DPV1");
+
+// Value of a hex digit, -1 for any other character.
+struct HexDigits {
+    qint8 values[256];
+    constexpr HexDigits() : values()
+    {
+        for (int c = 0; c < 256; ++c)
+            values[c] = -1;
+        for (int c = '0'; c <= '9'; ++c)
+            values[c] = qint8(c - '0');
+        for (int c = 'A'; c <= 'F'; ++c)
+            values[c] = qint8(c - 'A' + 10);
+        for (int c = 'a'; c <= 'f'; ++c)
+            values[c] = qint8(c - 'a' + 10);
+    }
+};
+constexpr HexDigits hexDigits;
 
 int hexValue(uint c)
 {
-    if (c >= '0' && c <= '9')
-        return int(c - '0');
-    if (c >= 'A' && c <= 'F')
-        return int(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f')
-        return int(c - 'a' + 10);
-    return -1;
+    return c < 256 ? hexDigits.values[c] : -1;
+}
+
+// True when no byte has its top bit set, tested eight bytes at a time.
+bool isAscii(const char *text, int length)
+{
+    quint64 bits = 0;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        bits |= word;
+    }
+    for (; i < length; ++i)
+        bits |= uchar(text[i]);
+    return (bits & 0x8080808080808080ull) == 0;
 }
 
 // Walks pairs of hex digits at 0, 3, 6, ...; the character after each pair is not examined.
-template <typename Char>
-QByteArray hexPairs(const Char *text, int length)
+template <typename Char> QByteArray hexPairs(const Char *text, int length)
 {
-    QByteArray bytes;
-    bytes.reserve((length + 2) / 3);
+    if (length <= 0)
+        return QByteArray();
+    QByteArray bytes((length + 2) / 3, Qt::Uninitialized);
+    char *out = bytes.data();
     for (int i = 0; i < length; i += 3) {
         if (i + 1 >= length)
             return QByteArray();
@@ -29,9 +59,26 @@ QByteArray hexPairs(const Char *text, int length)
         const int low = hexValue(uint(text[i + 1]));
         if (high < 0 || low < 0)
             return QByteArray();
-        bytes.append(char(high * 16 + low));
+        *out++ = char(high * 16 + low);
     }
     return bytes;
+}
+
+// parseHexBytes on the UTF-8 bytes of a line whose characters are all ASCII.
+QByteArray parseAsciiHexBytes(const char *line, int length, int start)
+{
+    if (start >= length)
+        return QByteArray();
+    const char *end = line + length;
+    const char *open =
+        static_cast<const char *>(std::memchr(line + start, '[', size_t(length - start)));
+    if (!open)
+        return QByteArray();
+    const char *close =
+        static_cast<const char *>(std::memchr(open + 1, ']', size_t(end - open - 1)));
+    if (!close)
+        return QByteArray();
+    return hexPairs(reinterpret_cast<const uchar *>(open + 1), int(close - open - 1));
 }
 } // namespace
 
@@ -139,6 +186,27 @@ void TelegramLineDecoder::decode(const QString &line, TelegramRecord &record, in
         return;
     }
     QByteArray bytes = parseHexBytes(line, markerPosition + commMarker.size());
+    decodeBytes(bytes, record);
+}
+
+void TelegramLineDecoder::decodeUtf8(const char *line, int length, int markerOffset,
+                                     TelegramRecord &record)
+{
+    if (!isAscii(line, length)) {
+        // Positions in characters and in bytes may differ: take the way over text.
+        decode(QString::fromUtf8(line, length), record);
+        return;
+    }
+    if (markerOffset < 0) {
+        record.type = NoTelegram;
+        return;
+    }
+    QByteArray bytes = parseAsciiHexBytes(line, length, markerOffset + commMarker.size());
+    decodeBytes(bytes, record);
+}
+
+void TelegramLineDecoder::decodeBytes(QByteArray &bytes, TelegramRecord &record)
+{
     if (bytes.isEmpty()) {
         record.type = NoTelegram;
         return;

@@ -34,9 +34,14 @@ public:
     // knows there is none) saves the search; -2 asks decode() to search itself.
     void decode(const QString &line, TelegramRecord &record, int markerPosition = -2);
 
+    // The same step for a line given as UTF-8 bytes with the byte offset of the marker (-1 when
+    // absent); an all-ASCII line is decoded without being converted to text.
+    void decodeUtf8(const char *line, int length, int markerOffset, TelegramRecord &record);
+
     bool holdsFragments() const { return firstFragment != nullptr; }
 
 private:
+    void decodeBytes(QByteArray &bytes, TelegramRecord &record);
     void resetAssembler();
     bool offerFragment(TelegramRecord &record, QByteArray &bytes);
     void applyWriteEcho(TelegramRecord &record) const;

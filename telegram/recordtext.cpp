@@ -1,6 +1,7 @@
 #include "telegram/recordtext.h"
 
-namespace {
+namespace
+{
 // "len = %03d [%s]" without the format parser; data built by the line parser is plain ASCII.
 QString dataHead(const QString &data)
 {

@@ -4,7 +4,8 @@
 
 #include <QVector>
 
-namespace {
+namespace
+{
 using Fields = QMap<quint16, QString>;
 
 FaultCatalogue buildCatalogue()
@@ -35,8 +36,10 @@ FaultCatalogue buildCatalogue()
          {1, QStringLiteral("Estimated Speed (RPM)")},
          {2, QStringLiteral("Filter Error")},
          {3, QStringLiteral("Param Speed Monitoring tolerance error")}});
-    add(68, "Internal Failure Speed Limit SS1 A Ramp", speedLimit("SS1 Ramp (RPM)", "SS1 Data[SS1 A]"));
-    add(69, "Internal Failure Speed Limit SS1 B Ramp", speedLimit("SS1Ramp(RPM)", "SS1 Data[SS1 B]"));
+    add(68, "Internal Failure Speed Limit SS1 A Ramp",
+        speedLimit("SS1 Ramp (RPM)", "SS1 Data[SS1 A]"));
+    add(69, "Internal Failure Speed Limit SS1 B Ramp",
+        speedLimit("SS1Ramp(RPM)", "SS1 Data[SS1 B]"));
     add(70, "Internal Failure Speed Limit SLS A", speedLimit("SLS Ramp (RPM)", "SLS Data[SLS A]"));
     add(71, "Internal Failure Speed Limit SLS B", speedLimit("SLS Ramp (RPM)", "SLS Data[SLS B]"));
     add(74, "Internal Failure Safe Output Switch 2", {});

@@ -2,7 +2,8 @@
 
 #include "telegram/values.h"
 
-namespace {
+namespace
+{
 quint32 be16(const uchar *p)
 {
     return (quint32(p[0]) << 8) | quint32(p[1]);
@@ -18,22 +19,39 @@ const uchar *bytesOf(const QByteArray &bytes)
     return reinterpret_cast<const uchar *>(bytes.constData());
 }
 
-// "n.i" built without a format parser: this runs for almost every telegram line.
+// Writes the decimal digits of `number` ending just before `end`; returns the first digit.
+QChar *decimalDigits(quint32 number, QChar *end)
+{
+    do {
+        *--end = QLatin1Char(char('0' + number % 10));
+        number /= 10;
+    } while (number != 0);
+    return end;
+}
+
+// Decimal texts with a single allocation: these run for almost every telegram line.
+QString decimal(quint32 number)
+{
+    QChar buffer[10];
+    QChar *const end = buffer + 10;
+    const QChar *first = decimalDigits(number, end);
+    return QString(first, int(end - first));
+}
+
+// "n.i" of a parameter number and index.
 QString numberPair(quint32 number, quint32 index)
 {
-    QString text;
-    text.reserve(12);
-    text += QString::number(number);
-    text += QLatin1Char('.');
-    text += QString::number(index);
-    return text;
+    QChar buffer[21];
+    QChar *const end = buffer + 21;
+    QChar *first = decimalDigits(index, end);
+    *--first = QLatin1Char('.');
+    first = decimalDigits(number, first);
+    return QString(first, int(end - first));
 }
 
 void appendNumberPair(QString &text, quint32 number, quint32 index)
 {
-    text += QString::number(number);
-    text += QLatin1Char('.');
-    text += QString::number(index);
+    text += numberPair(number, index);
 }
 
 bool isReceived(int direction)
@@ -51,7 +69,8 @@ bool ppo3Address(quint8 byte, int &address)
 int decodeSerial(int direction, const QByteArray &bytes, QString &protocol, QString &address,
                  QString &parameter, QString &value, QString &error)
 {
-    const int type = decodeTlrxTelegram(direction, bytes, protocol, address, parameter, value, error);
+    const int type =
+        decodeTlrxTelegram(direction, bytes, protocol, address, parameter, value, error);
     if (type != 0)
         return type;
     return decodeTlTelegram(direction, bytes, protocol, address, parameter, value, error);
@@ -158,8 +177,8 @@ int decodeDpv1Telegram(const QByteArray &bytes, QString &protocol, QString &, QS
     return 0;
 }
 
-int decodeTlrxTelegram(int direction, const QByteArray &bytes, QString &protocol,
-                       QString &address, QString &parameter, QString &value, QString &error)
+int decodeTlrxTelegram(int direction, const QByteArray &bytes, QString &protocol, QString &address,
+                       QString &parameter, QString &value, QString &error)
 {
     const int len = bytes.size();
     const uchar *b = bytesOf(bytes);
@@ -174,12 +193,12 @@ int decodeTlrxTelegram(int direction, const QByteArray &bytes, QString &protocol
 
     protocol = QStringLiteral("TLRX");
     parameter = numberPair(be16(b + 10), be16(b + 12));
-    address = QString::number(quint32(b[2] & 0x7F));
+    address = decimal(quint32(b[2] & 0x7F));
     auto takeValue = [&] {
         if (textType)
             value = quotedText(b + 16, len - 17);
         else if (len >= 20)
-            value = QString::number(be32(b + 16));
+            value = decimal(be32(b + 16));
     };
     if (!isReceived(direction)) {
         if (command == 0x80)
@@ -259,9 +278,9 @@ int decodeTlTelegram(int direction, const QByteArray &bytes, QString &protocol, 
         return 0;
     protocol = QStringLiteral("TL");
     parameter = numberPair(pnu, index);
-    address = QString::number(quint32(b[2] & 0x7F));
+    address = decimal(quint32(b[2] & 0x7F));
     if (valueKind == Numeric)
-        value = QString::number(be32(b + 7));
+        value = decimal(be32(b + 7));
     else if (valueKind == Text)
         value = quotedText(b + 7, len - 12);
     if (isReceived(direction) && ak == 0) {
@@ -284,7 +303,7 @@ int decodeTelegram(int direction, const QByteArray &bytes, QString &protocol, QS
     int a = 0;
     if (len == 64 && b[1] == 8 && b[2] == 0x02 && b[3] == 6 && ppo3Address(b[4], a)) {
         protocol = QStringLiteral("TL");
-        address = QString::number(a);
+        address = decimal(quint32(a));
         if (b[0] == 4)
             return PPO3Request;
         if (b[0] == 3)
@@ -292,7 +311,7 @@ int decodeTelegram(int direction, const QByteArray &bytes, QString &protocol, QS
     }
     if (len == 8 && b[0] == 0x02 && b[1] == 6 && ppo3Address(b[2], a)) {
         protocol = QStringLiteral("TL");
-        address = QString::number(a);
+        address = decimal(quint32(a));
         return b[3] == 0 && b[4] == 0 ? PPO3Request : PPO3Response;
     }
     const int type = decodeDpv1Telegram(bytes, protocol, address, parameter, value, error);

@@ -19,8 +19,8 @@ int decodeDpv1Telegram(const QByteArray &bytes, QString &protocol, QString &addr
                        QString &parameter, QString &value, QString &error);
 
 // The framed serial telegram (start byte 0x03); outputs are written only on acceptance.
-int decodeTlrxTelegram(int direction, const QByteArray &bytes, QString &protocol,
-                       QString &address, QString &parameter, QString &value, QString &error);
+int decodeTlrxTelegram(int direction, const QByteArray &bytes, QString &protocol, QString &address,
+                       QString &parameter, QString &value, QString &error);
 
 // The plain serial telegram (start byte 0x02, at least 15 bytes); outputs only on acceptance.
 int decodeTlTelegram(int direction, const QByteArray &bytes, QString &protocol, QString &address,

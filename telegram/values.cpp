@@ -3,7 +3,8 @@
 #include <QHash>
 #include <cstring>
 
-namespace {
+namespace
+{
 struct DataType {
     QString name;
     int width = 0;
