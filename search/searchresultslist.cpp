@@ -1,6 +1,42 @@
 #include "search/searchresultslist.h"
 
-// Placeholder until the results pane is built.
-SearchResultsList::SearchResultsList(QWidget *parent) : QListWidget(parent) {}
+#include "app/applicationsettings.h"
+#include "search/delegate.h"
+#include "search/finding.h"
+#include "ui/field.h"
+#include "ui/telvane.h"
 
-void SearchResultsList::onItemDoubleClicked(QListWidgetItem *) {}
+namespace
+{
+// Registered at start-up so the type can be looked up by name before any list exists.
+const int lineTypeMetaTypeId =
+    qRegisterMetaType<SearchResultsList::LineType>("SearchResultsList::LineType");
+} // namespace
+
+SearchResultsList::SearchResultsList(QWidget *parent) : QListWidget(parent)
+{
+    Q_UNUSED(lineTypeMetaTypeId)
+    setFont(ApplicationSettings::textFont());
+    auto *delegate = new Delegate;
+    setItemDelegate(delegate);
+    // The delegate has no QObject parent; it goes with the list.
+    connect(this, &QObject::destroyed, delegate, [delegate] { delete delegate; });
+    connect(this, &QListWidget::itemDoubleClicked, this, &SearchResultsList::onItemDoubleClicked);
+}
+
+void SearchResultsList::onItemDoubleClicked(QListWidgetItem *item)
+{
+    if (!item || item->data(LineTypeRole).value<LineType>() != ResultLine)
+        return;
+    Telvane *mainWindow = Telvane::instance();
+    if (!mainWindow)
+        return;
+    const unsigned fieldId = item->data(FieldIdRole).toUInt();
+    Field *field = mainWindow->fieldById(fieldId);
+    if (!field) // its panel was closed after the search
+        return;
+    const Finding finding(this, item->data(LineNumberRole).toInt(), QString(),
+                          item->data(ColumnRole).toInt(), item->data(LengthRole).toInt(), fieldId,
+                          item->data(PositionRole).toInt());
+    field->goTo(finding);
+}

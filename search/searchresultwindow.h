@@ -3,6 +3,8 @@
 #include "ui_searchresultwindow.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 class Finding;
@@ -24,5 +26,18 @@ public slots:
     void onPushButtonClearPressed();
 
 private:
+    struct PendingRow {
+        int lineNumber;
+        int column;
+        int length;
+        unsigned fieldId;
+        int position;
+    };
+    void appendPendingRows();
+
     Ui::searchResults ui;
+    // Result rows of the running find-all, added to the list in one batch when it ends.
+    bool collecting = false;
+    QStringList pendingTexts;
+    QVector<PendingRow> pendingRows;
 };

@@ -1,21 +1,268 @@
 #include "view/visualizedtextedit.h"
 
+#include "app/scopetimer.h"
 #include "search/finding.h"
 #include "search/searchoptions.h"
+#include "search/searchstate.h"
 
-// Placeholder until the search engine is built.
-void VisualizedTextEdit::search(const SearchOptions &) {}
-QString VisualizedTextEdit::binaryDataSearchText(const QString &)
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace
 {
+
+// The document's own find within one block, offset and whole-word rule included.
+bool findInBlock(const QTextBlock &block, const QString &expression, int offset,
+                 QTextDocument::FindFlags options, int *matchStart)
+{
+    QString text = block.text();
+    text.replace(QChar::Nbsp, QLatin1Char(' '));
+    const Qt::CaseSensitivity sensitivity =
+        (options & QTextDocument::FindCaseSensitively) ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const bool backward = options & QTextDocument::FindBackward;
+    while (offset >= 0 && offset <= text.length()) {
+        const int idx = backward ? text.lastIndexOf(expression, offset, sensitivity)
+                                 : text.indexOf(expression, offset, sensitivity);
+        if (idx == -1)
+            return false;
+        if (options & QTextDocument::FindWholeWords) {
+            const int end = idx + expression.length();
+            if ((idx != 0 && text.at(idx - 1).isLetterOrNumber()) ||
+                (end != text.length() && text.at(end).isLetterOrNumber())) {
+                offset = backward ? idx - 1 : end + 1;
+                continue;
+            }
+        }
+        *matchStart = block.position() + idx;
+        return true;
+    }
+    return false;
+}
+
+// The document's find from position `from`, stopping after `lastBlock`: the wrapped step of a
+// search only needs the part of the document that the first scan did not cover.
+QTextCursor findUpTo(QTextDocument *document, const QString &expression, int from,
+                     QTextDocument::FindFlags options, const QTextBlock &lastBlock)
+{
+    const bool backward = options & QTextDocument::FindBackward;
+    int pos = from;
+    if (backward && --pos < 0)
+        return {};
+    QTextBlock block = document->findBlock(pos);
+    int blockOffset = pos - block.position();
+    if (backward && blockOffset == block.length() - 1)
+        --blockOffset;
+    int matchStart = -1;
+    while (block.isValid()) {
+        if (findInBlock(block, expression, blockOffset, options, &matchStart)) {
+            QTextCursor cursor(document);
+            cursor.setPosition(matchStart);
+            cursor.setPosition(matchStart + expression.length(), QTextCursor::KeepAnchor);
+            return cursor;
+        }
+        if (block == lastBlock)
+            break;
+        block = backward ? block.previous() : block.next();
+        blockOffset = backward ? block.length() - 2 : 0;
+    }
     return {};
 }
-QString VisualizedTextEdit::parameterIdSearchText(const QString &)
+
+} // namespace
+
+void VisualizedTextEdit::search(const SearchOptions &options)
 {
+    ScopeTimer timer("VisualizedTextEdit::search");
+    setPalette(foundPalette);
+
+    QString text;
+    QTextDocument::FindFlags flags;
+    Qt::CaseSensitivity findAllSensitivity = Qt::CaseSensitive;
+    switch (options.searchMode) {
+    case PlainTextMatchCase:
+        text = options.text;
+        flags = QTextDocument::FindCaseSensitively;
+        break;
+    case BinaryData:
+        text = binaryDataSearchText(options.text);
+        flags = QTextDocument::FindWholeWords;
+        break;
+    case ParameterId:
+        text = parameterIdSearchText(options.text);
+        break;
+    case PlainText:
+    default:
+        text = options.text;
+        findAllSensitivity = Qt::CaseInsensitive;
+        break;
+    }
+
+    if (text.isEmpty()) {
+        QTextCursor cursor = textCursor();
+        cursor.movePosition(QTextCursor::StartOfBlock);
+        setTextCursor(cursor);
+        searchState->clearNotFoundText();
+        emit searchFinished(false);
+        return;
+    }
+
+    if (options.searchDirection == FindAll) {
+        findAll(text, findAllSensitivity);
+        return;
+    }
+
+    QString &notFoundText = searchState->notFoundText;
+    if (!notFoundText.isEmpty() && text.contains(notFoundText)) {
+        emit searchFinished(false);
+        return;
+    }
+
+    const bool backward = options.searchDirection == FindPrevious;
+    if (backward)
+        flags |= QTextDocument::FindBackward;
+
+    QTextCursor cursor = textCursor();
+    if (options.searchDirection == FindFromLineStart) {
+        cursor.movePosition(QTextCursor::StartOfBlock);
+        setTextCursor(cursor);
+    }
+    const QTextCursor saved = cursor;
+
+    bool success = find(text, flags);
+    if (!success) {
+        // Wrap once: backwards from one character before the end, forwards from the start.
+        // Everything from where the first scan began to the far end is known to hold no
+        // match, so the second scan stops at the block in which the first one started.
+        QTextDocument *doc = document();
+        const int endPosition = doc->characterCount() - 1;
+        const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
+        QTextCursor match;
+        if (backward) {
+            const QTextBlock lastBlock =
+                firstFrom > 0 ? doc->findBlock(firstFrom - 1) : QTextBlock();
+            match = findUpTo(doc, text, endPosition - 1, flags, lastBlock);
+        } else {
+            match = findUpTo(doc, text, 0, flags, doc->findBlock(firstFrom));
+        }
+        if (!match.isNull()) {
+            setTextCursor(match);
+            ensureCursorVisible();
+            success = true;
+        }
+    }
+
+    if (!success) {
+        setTextCursor(saved);
+        if (!notFoundText.contains(text))
+            notFoundText = text;
+        emit searchFinished(false);
+        return;
+    }
+    notFoundText.clear();
+    emit searchFinished(true);
+}
+
+QString VisualizedTextEdit::binaryDataSearchText(const QString &text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    const QByteArray bytes = text.toLatin1(); // characters outside Latin-1 become '?' (3F)
+    QString result;
+    result.reserve(bytes.size() * 3);
+    for (int i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes.at(i));
+        if (i > 0)
+            result += QLatin1Char(' ');
+        result += QLatin1Char(digits[byte >> 4]);
+        result += QLatin1Char(digits[byte & 0x0F]);
+    }
+    return result;
+}
+
+QString VisualizedTextEdit::parameterIdSearchText(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() == 1)
+        return parameterIdPattern(parts.at(0), QString());
+    if (parts.size() == 2)
+        return parameterIdPattern(parts.at(0), parts.at(1));
     return {};
 }
-QString VisualizedTextEdit::parameterIdPattern(const QString &, const QString &)
+
+QString VisualizedTextEdit::parameterIdPattern(const QString &number, const QString &index)
 {
-    return {};
+    bool ok = false;
+    const uint parameter = number.toUInt(&ok, 10);
+    if (!ok || parameter > 0xFFFF)
+        return {};
+    uint subindex = 0;
+    if (!index.isEmpty()) {
+        subindex = index.toUInt(&ok, 10);
+        if (!ok || subindex > 0xFFFF)
+            return {};
+    }
+    return QString::asprintf("%X %02X %02X %02X", parameter >> 8, parameter & 0xFF, subindex >> 8,
+                             subindex & 0xFF);
 }
-void VisualizedTextEdit::findAll(QString, Qt::CaseSensitivity) {}
-void VisualizedTextEdit::goTo(const Finding &) {}
+
+void VisualizedTextEdit::findAll(QString keyword, Qt::CaseSensitivity caseSensivity)
+{
+    emit start(document()->metaInformation(QTextDocument::DocumentTitle), keyword);
+    const unsigned fieldId = property("id").toUInt();
+    const int length = keyword.length();
+    int count = 0;
+    int lineNumber = 1;
+    for (QTextBlock block = document()->begin(); block.isValid();
+         block = block.next(), ++lineNumber) {
+        const QString line = block.text();
+        int from = 0;
+        int blockPosition = -1; // looked up only for lines that match
+        while (from < line.length()) {
+            const int column = line.indexOf(keyword, from, caseSensivity);
+            if (column < 0)
+                break;
+            if (blockPosition < 0)
+                blockPosition = block.position();
+            const Finding finding(this, lineNumber, line, column, length, fieldId,
+                                  blockPosition + column + length);
+            emit found(finding);
+            ++count;
+            from = column + length;
+        }
+    }
+    emit end(count);
+}
+
+void VisualizedTextEdit::goTo(const Finding &finding)
+{
+    ScopeTimer timer("VisualizedTextEdit::goTo");
+    setPalette(foundPalette);
+
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
+    const int endPosition = cursor.position();
+    const int startPosition = qBound(0, finding.position - finding.length, endPosition);
+    cursor.setPosition(startPosition);
+    cursor.setPosition(qBound(startPosition, finding.position, endPosition),
+                       QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+
+    const int half = height() / 2;
+    QScrollBar *bar = verticalScrollBar();
+    QRect r = cursorRect();
+    while (r.top() < half - r.height()) {
+        if (bar->value() == bar->minimum())
+            break;
+        bar->setValue(bar->value() - 1);
+        r = cursorRect();
+    }
+    while (r.top() > half + r.height()) {
+        if (bar->value() == bar->maximum())
+            break;
+        bar->setValue(bar->value() + 1);
+        r = cursorRect();
+    }
+    if (r.top() > half - r.height())
+        bar->setValue(bar->value() + 1);
+}
