@@ -21,6 +21,40 @@ namespace
 {
 unsigned fieldCounter = 0;
 
+// Laying out a line of millions of characters freezes the window for seconds; such lines (binary
+// dumps, logs without line ends) are shown broken into pieces of this many characters.
+constexpr int longestShownLine = 10000;
+
+void breakOverlongLines(QString &text)
+{
+    const int length = text.size();
+    bool tooLong = false;
+    for (int start = 0; start < length && !tooLong;) {
+        int end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = length;
+        tooLong = end - start > longestShownLine;
+        start = end + 1;
+    }
+    if (!tooLong)
+        return;
+
+    QString broken;
+    broken.reserve(length + length / longestShownLine + 1);
+    int run = 0;
+    for (const QChar c : qAsConst(text)) {
+        if (c == QLatin1Char('\n')) {
+            run = -1;
+        } else if (run >= longestShownLine && !c.isLowSurrogate()) {
+            broken += QLatin1Char('\n');
+            run = 0;
+        }
+        broken += c;
+        ++run;
+    }
+    text = broken;
+}
+
 const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orange; }");
 const QString inactiveFrameStyle = QStringLiteral("#frame{ border: 2px solid lightgray; }");
 } // namespace
@@ -175,6 +209,7 @@ bool Field::openFile(const QString &fileName)
     if (opened) {
         QTextStream stream(&file);
         content = stream.readAll();
+        breakOverlongLines(content);
     }
 
     if (!safetyFaultMode()) {

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -36,6 +37,7 @@ class TestField : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir tempRoot;
     QString folder;
 
     QString writeFile(const QString &path, const QByteArray &content)
@@ -56,6 +58,10 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
+        // The log folder lives under the temp folder: point that at a private one, also when
+        // the test runs outside CTest.
+        QVERIFY(tempRoot.isValid());
+        qputenv("TMPDIR", QFile::encodeName(tempRoot.path()));
         folder = Field::logFolder();
         QVERIFY(folder.startsWith(QDir::tempPath()));
         QVERIFY(folder.endsWith(QStringLiteral("/Velmora Drives/Brantel/")));

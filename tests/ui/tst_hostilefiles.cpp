@@ -1,0 +1,276 @@
+#include "app/applicationsettings.h"
+#include "ui/field.h"
+#include "ui/telvane.h"
+#include "view/visualizedtextedit.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+QComboBox *comboBox(const Field &field)
+{
+    return field.findChild<QComboBox *>(QStringLiteral("fileNameInput"));
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), qint64(content.size()));
+}
+
+QByteArray binaryDump()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes += char((i * 37) & 0xFF);
+    bytes += QByteArray("\0\0[Comm] [02 0E\0 05]\n", 22);
+    return bytes;
+}
+
+// Runs the command-line decoder with the given arguments.
+struct Decoded {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Decoded decode(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("TELVANE_BINARY_DIR") + "/bin/telvane-decode", arguments);
+    Decoded result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+} // namespace
+
+class TestHostileFiles : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tempRoot;
+    QString folder;
+
+    // Makes one hostile entry in the log folder and returns its path.
+    QString makeEntry(const QString &kind)
+    {
+        const QString path = folder + kind;
+        if (kind == "binary")
+            writeFile(path, binaryDump());
+        else if (kind == "invalid-utf8")
+            writeFile(path, "caf\xe9 \xff\xfe [Comm] \xc3\x28 [01 02]\n\xed\xa0\x80 end\n");
+        else if (kind == "empty")
+            writeFile(path, QByteArray());
+        else if (kind == "directory")
+            QDir().mkpath(path);
+        else if (kind == "fifo")
+            mkfifo(QFile::encodeName(path).constData(), 0600);
+        else if (kind == "symlink-loop")
+            QFile::link(path, path);
+        else if (kind == "dangling-symlink")
+            QFile::link(folder + "nowhere", path);
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // The log folder lives under the temp folder: point that at a private one, also when
+        // the test runs outside CTest.
+        QVERIFY(tempRoot.isValid());
+        qputenv("TMPDIR", QFile::encodeName(tempRoot.path()));
+        folder = Field::logFolder();
+    }
+
+    void init()
+    {
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        ApplicationSettings::instance().clear();
+    }
+
+    void entriesOfTheLogFolder_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("binary with NUL bytes") << "binary" << true;
+        QTest::newRow("invalid UTF-8") << "invalid-utf8" << true;
+        QTest::newRow("empty file") << "empty" << true;
+        QTest::newRow("directory") << "directory" << false;
+        QTest::newRow("fifo") << "fifo" << false;
+        QTest::newRow("symlink loop") << "symlink-loop" << false;
+        QTest::newRow("dangling symlink") << "dangling-symlink" << false;
+    }
+
+    // Every path a panel has to a file: the constructor, openFile, the combo box and Reload.
+    void entriesOfTheLogFolder()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, opens);
+        const QString path = makeEntry(kind);
+        const QString plain = folder + "plain.log";
+        writeFile(plain, "plain\n");
+
+        Field field(nullptr, path);
+        field.resize(500, 500);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        QCOMPARE(field.openFile(path), opens);
+        QCOMPARE(field.reload(), field.fileName() == path ? opens : true);
+
+        comboBox(field)->setCurrentIndex(comboBox(field)->findData(plain));
+        QCOMPARE(field.textEdit()->toPlainText(), QStringLiteral("plain\n"));
+        const int entry = comboBox(field)->findData(path);
+        if (entry >= 0) {
+            comboBox(field)->setCurrentIndex(entry);
+            if (!opens)
+                QVERIFY(field.textEdit()->toPlainText().isEmpty());
+        }
+        // Painting the result must not fail either.
+        field.textEdit()->moveCursorToEnd();
+        QVERIFY(!field.grab().isNull());
+    }
+
+    void fileDeletedBetweenListingAndOpening()
+    {
+        const QString doomed = folder + "doomed.log";
+        writeFile(doomed, "short-lived\n");
+        Field field(nullptr, QString());
+        QCOMPARE(field.fileName(), doomed);
+        QFile::remove(doomed);
+        QVERIFY(!field.reload());
+        QVERIFY(field.textEdit()->toPlainText().isEmpty());
+        QCOMPARE(field.fileName(), doomed);
+    }
+
+    void unreadableFile()
+    {
+        if (geteuid() == 0)
+            QSKIP("running as root: a file without read permission is still readable");
+        const QString locked = folder + "locked.log";
+        writeFile(locked, "secret\n");
+        QFile::setPermissions(locked, QFileDevice::WriteOwner);
+        Field field(nullptr, QString());
+        QVERIFY(!field.openFile(locked));
+        QVERIFY(field.textEdit()->toPlainText().isEmpty());
+    }
+
+    void oneHugeLineOpensQuickly()
+    {
+        const QString path = folder + "one-line.log";
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray block = QByteArray("[Comm] [02 0E 05] ").repeated(1000);
+            while (file.size() < 50 * 1024 * 1024)
+                file.write(block);
+        }
+        Field field(nullptr, QString());
+        field.resize(600, 400);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        QVERIFY(field.openFileAndMoveCursorToEnd(path));
+        // Shown as text, broken into lines short enough to lay out.
+        QVERIFY(field.textEdit()->blockCount() > 5000);
+        QVERIFY(field.textEdit()->document()->lastBlock().length() <= 10001);
+        QVERIFY(!field.grab().isNull());
+        QFile::remove(path);
+    }
+
+    void hostileSettingsStillStart_data()
+    {
+        QTest::addColumn<QVariant>("width");
+        QTest::addColumn<QByteArray>("geometry");
+        QTest::addColumn<int>("sessionSize");
+        QTest::newRow("words") << QVariant("wide") << QByteArray("garbage") << 3;
+        QTest::newRow("negative") << QVariant(-300) << QByteArray(1000, '\xff') << 3;
+        QTest::newRow("huge") << QVariant(1000000000) << QByteArray() << 200;
+    }
+
+    void hostileSettingsStillStart()
+    {
+        QFETCH(QVariant, width);
+        QFETCH(QByteArray, geometry);
+        QFETCH(int, sessionSize);
+        const QString log = folder + "telegrams.log";
+        writeFile(log, "line [Comm] [FF 01 00 01 10 01 03 E8 00 00]\n");
+        QStringList session{log, folder, QString()};
+        while (session.size() < sessionSize)
+            session << (session.size() % 2 ? folder : log);
+
+        ApplicationSettings &settings = ApplicationSettings::instance();
+        settings.setValue("VisualizedAreaWidth", width);
+        settings.setValue("mainWindowGeometry", geometry);
+        settings.setValue("FileNames", session.join(';'));
+        settings.setValue("LastFileDialogPath", "/somewhere/else");
+        {
+            Telvane window(false);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QCOMPARE(window.findChildren<Field *>().size(), sessionSize);
+            QVERIFY(!window.grab().isNull());
+            QTimer::singleShot(0, &window, &QWidget::close);
+            QCOMPARE(QCoreApplication::exec(), 0);
+        }
+        // The stored session names what the panels show; the other values are left alone.
+        const QStringList stored = settings.fileNames();
+        QCOMPARE(stored.size(), sessionSize);
+        QCOMPARE(stored.first(), log);
+        QCOMPARE(settings.lastFileDialogPath(), QStringLiteral("/somewhere/else"));
+        QVERIFY(!settings.mainWindowGeometry().isEmpty());
+    }
+
+    void decoderOnHostileFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("binary with NUL bytes") << "binary" << 0;
+        QTest::newRow("invalid UTF-8") << "invalid-utf8" << 0;
+        QTest::newRow("empty file") << "empty" << 0;
+        QTest::newRow("directory") << "directory" << 1;
+        QTest::newRow("symlink loop") << "symlink-loop" << 1;
+        QTest::newRow("dangling symlink") << "dangling-symlink" << 1;
+        QTest::newRow("missing") << "missing" << 1;
+    }
+
+    void decoderOnHostileFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, exitCode);
+        const QString path = makeEntry(kind);
+        const Decoded result = decode({path});
+        QCOMPARE(result.exitCode, exitCode);
+        if (exitCode != 0)
+            QVERIFY2(result.err.startsWith("telvane-decode: cannot read " + path.toUtf8() + ": "),
+                     result.err.constData());
+        else
+            QVERIFY(result.err.isEmpty());
+    }
+
+    void decoderReadsAFifoLikeCat()
+    {
+        const QString fifo = makeEntry("fifo");
+        QProcess writer;
+        writer.start("sh", {"-c", "printf 'x [Comm] [FF 02 00 01]\\n' > \"$0\"", fifo});
+        const Decoded result = decode({fifo});
+        QVERIFY(writer.waitForFinished(10000));
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.startsWith("Line 1 data: DPV1 "), result.out.constData());
+    }
+};
+
+QTEST_MAIN(TestHostileFiles)
+#include "tst_hostilefiles.moc"
