@@ -186,7 +186,7 @@ int Generator::appendEvent(QByteArray &out, int maxLines)
         return 1;
     }
     if (roll < 40) { // serial read and its received answer
-        telegramLine(out, "Sent to COM3:", tl(1, pnu, 0, 0));
+        telegramLine(out, "Sent to COM3:", tl(roll < 23 ? 4 : 1, pnu, roll < 23 ? 1 : 0, 0));
         if (maxLines < 2)
             return 1;
         return 1 +
@@ -206,8 +206,11 @@ int Generator::appendEvent(QByteArray &out, int maxLines)
         return 1 + receivedSplit(out, tlText(15, pnu, 0, 0, drivetexts[value % 4]), maxLines - 1);
     }
     if (roll < 58) { // PPO3 cyclic data
-        telegramLine(out, "Sent to COM3:", {0x02, 0x06, quint8(address), 0, 0, 0x04, 0x7F, 0x7D});
-        return 1;
+        telegramLine(out, "Sent to COM3:", {0x02, 0x06, quint8(address), 0, 0, 0, 0, 0x03});
+        if (maxLines < 2)
+            return 1;
+        telegramLine(out, "Received:", {0x02, 0x06, quint8(address), 0x04, 0x7F, 0, 0, 0x7C});
+        return 2;
     }
     if (roll < 64) { // framed telegram
         const bool write = roll & 1;

@@ -1,0 +1,259 @@
+#include "telegram/logdecoder.h"
+#include "telegram/logparser.h"
+#include "telegram/recordtext.h"
+#include "tools/loggenerator.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace
+{
+const char readTl[] = "[Comm] Sent to COM3: [02 0E 05 12 34 00 00 00 00 00 00 04 7F 00 00 54]";
+const char frag1[] = "[Comm] Received: [02]";
+const char frag2[] = "[Comm] Received: [0E]";
+// 14 bytes completing a TL read response for 564.0 with value 500.
+const char frag3[] = "[Comm] Received: [05 12 34 00 00 00 00 01 F4 04 7F 00 00 E3]";
+
+// "type" or "type:value" per line, to compare whole lists in one row.
+QString describe(const QVector<TelegramRecord> &records)
+{
+    QStringList parts;
+    for (const TelegramRecord &record : records) {
+        QString part = QString::number(record.type);
+        if (record.type == Data)
+            part += QLatin1Char('[') + record.data + QLatin1Char(']');
+        else if (!record.value.isEmpty())
+            part += QLatin1Char('=') + record.value;
+        parts << part;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+// What telvane-decode must print: every record of one parseTelegramLines call over the file.
+QByteArray expectedOutput(const QByteArray &file)
+{
+    QByteArray text = file;
+    text.replace('\r', QByteArray());
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    const QVector<TelegramRecord> records = parseTelegramLines(lines);
+    QByteArray out;
+    for (int i = 0; i < records.size(); ++i) {
+        if (records[i].type != NoTelegram)
+            out += "Line " + QByteArray::number(i + 1) +
+                   " data: " + recordDetails(records[i], true).toUtf8() + '\n';
+    }
+    return out;
+}
+} // namespace
+
+class TestLogParser : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hexBytes_data();
+    void hexBytes();
+    void lines_data();
+    void lines();
+    void singleLine_data();
+    void singleLine();
+    void lineBreaksInData();
+    void cliMatchesParseTelegramLines_data();
+    void cliMatchesParseTelegramLines();
+    void chunkedFeedMatches();
+    void generatorIsDeterministic();
+};
+
+void TestLogParser::hexBytes_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("three bytes") << "x [02 0E 01]" << 0 << QByteArray::fromHex("020E01");
+    QTest::newRow("trailing blank") << "[02 0E 01 ]" << 0 << QByteArray::fromHex("020E01");
+    QTest::newRow("dangling digit") << "[02 0E 0]" << 0 << QByteArray();
+    QTest::newRow("empty bracket") << "[]" << 0 << QByteArray();
+    QTest::newRow("small letters") << "[02 0e ff]" << 0 << QByteArray::fromHex("020EFF");
+    QTest::newRow("bad digit") << "[02 0G]" << 0 << QByteArray();
+    QTest::newRow("separator not examined") << "[02-0E_01]" << 0 << QByteArray::fromHex("020E01");
+    QTest::newRow("no closing bracket") << "[02 0E" << 0 << QByteArray();
+    QTest::newRow("bracket before start") << "[02] x" << 2 << QByteArray();
+    QTest::newRow("second bracket after start") << "[02] [03]" << 2 << QByteArray::fromHex("03");
+    QTest::newRow("start past end") << "[02]" << 10 << QByteArray();
+    // The walk is over UTF-8 bytes: the two-byte letter shifts the next pair by one.
+    QTest::newRow("non-ascii separator") << QString::fromUtf8("[02\xc3\xa9"
+                                                              "0E]")
+                                         << 0 << QByteArray();
+    QTest::newRow("non-ascii at the end")
+        << QString::fromUtf8("[02 \xc3\xa9]") << 0 << QByteArray();
+}
+
+void TestLogParser::hexBytes()
+{
+    QFETCH(QString, line);
+    QFETCH(int, start);
+    QTEST(parseHexBytes(line, start), "bytes");
+}
+
+void TestLogParser::lines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("expected");
+
+    const QString read = QString::fromLatin1(readTl);
+    QTest::newRow("marker in small letters") << QStringList{"[comm] Sent: [02]"} << "0";
+    QTest::newRow("marker without bytes") << QStringList{"[Comm] Port open"} << "0";
+    QTest::newRow("three fragments join")
+        << QStringList{frag1, frag2, frag3} << "0 0 8"; // no request before: value hidden
+    QTest::newRow("joined response after its read keeps value")
+        << QStringList{read, frag1, frag2, frag3} << "4 0 0 8=500";
+    QTest::newRow("length with first byte, three saved")
+        << QStringList{read, frag1, "[Comm] Received: [0E 05]",
+                       "[Comm] Received: [12 34 00 00 00 00 01 F4 04 7F 00 00 E3]"}
+        << "4 0 0 8=500";
+    QTest::newRow("unrelated lines between")
+        << QStringList{read, frag1, "plain line", frag2, "[Comm] Port open", frag3}
+        << "4 0 0 0 0 8=500";
+    QTest::newRow("one-line telegram between")
+        << QStringList{frag1, frag2, read, frag3} << "1[.] 1[.] 4 1[..4...........]";
+    QTest::newRow("third fragment one byte short")
+        << QStringList{frag1, frag2, "[Comm] Received: [05 12 34 00 00 00 00 01 F4 04 7F 00 00]"}
+        << "1[.] 1[.] 1[..4..........]";
+    QTest::newRow("third fragment one byte long")
+        << QStringList{frag1, frag2,
+                       "[Comm] Received: [05 12 34 00 00 00 00 01 F4 04 7F 00 00 E3 00]"}
+        << "1[.] 1[.] 1[..4............]";
+    QTest::newRow("assembler reset after a failed third")
+        << QStringList{frag1, frag2, "[Comm] Received: [05]", frag3}
+        << "1[.] 1[.] 1[.] 1[..4...........]";
+    QTest::newRow("list starts mid-telegram")
+        << QStringList{frag2, frag3} << "1[.] 1[..4...........]";
+    QTest::newRow("joined bytes that decode to nothing keep the assembler")
+        << QStringList{frag1, "[Comm] Received: [02]", "[Comm] Received: [01 02]",
+                       "[Comm] Received: [FF FF]"}
+        << "1[.] 1[.] 1[..] 1[..]";
+    QTest::newRow("write echo hidden")
+        << QStringList{"[Comm] Sent: [02 0E 05 20 0A 00 00 00 00 00 07 04 7F 00 00 00]", frag1,
+                       frag2, "[Comm] Received: [05 10 0A 00 00 00 00 00 07 04 7F 00 00 00]"}
+        << "6=7 0 0 8";
+    QTest::newRow("write echo of another parameter kept")
+        << QStringList{"[Comm] Sent: [02 0E 05 20 0A 00 00 00 00 00 07 04 7F 00 00 00]", frag1,
+                       frag2, "[Comm] Received: [05 10 0B 00 00 00 00 00 07 04 7F 00 00 00]"}
+        << "6=7 0 0 8=7";
+    QTest::newRow("echo of another protocol kept")
+        << QStringList{"[Comm] x: [FF 42 00 01 10 01 00 0A 00 00 07 01 00 00 00 07]", frag1, frag2,
+                       "[Comm] Received: [05 10 0A 00 00 00 00 00 07 04 7F 00 00 00]"}
+        << "6=7 0 0 8=7";
+    QTest::newRow("dpv1 response on one line keeps value")
+        << QStringList{"[Comm] x: [FF 01 00 01 43 01 00 00 01 F4]"} << "8=500";
+    QTest::newRow("enveloped tl response without request hides value")
+        << QStringList{"[Comm] x: [03 10 02 0E 05 12 34 00 00 00 00 01 F4 04 7F 00 00 E3" +
+                       QString(" 00").repeated(46) + "]"}
+        << "8";
+    QTest::newRow("read description is a request")
+        << QStringList{"[Comm] x: [02 0E 05 42 34 00 01 00 00 00 00 04 7F 00 00 00]",
+                       "[Comm] x: [02 0E 05 12 34 00 00 00 00 01 F4 04 7F 00 00 00]"}
+        << "5 4";
+}
+
+void TestLogParser::lines()
+{
+    QFETCH(QStringList, lines);
+    QTEST(describe(parseTelegramLines(lines)), "expected");
+}
+
+void TestLogParser::singleLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("fragment") << frag1 << int(Data) << "";
+    QTest::newRow("tl response has no request")
+        << "[Comm] x: [02 0E 05 12 34 00 00 00 00 01 F4 04 7F 00 00 00]" << int(Read) << "";
+    QTest::newRow("tl write") << "[Comm] x: [02 0E 05 20 0A 00 00 00 00 00 07 04 7F 00 00 00]"
+                              << int(Write) << "7";
+    QTest::newRow("no marker") << "Sent: [02 0E]" << int(NoTelegram) << "";
+}
+
+void TestLogParser::singleLine()
+{
+    QFETCH(QString, line);
+    const TelegramRecord record = parseTelegramLine(line);
+    QTEST(record.type, "type");
+    QTEST(record.value, "value");
+}
+
+void TestLogParser::lineBreaksInData()
+{
+    const QString line = QStringLiteral("[Comm] Received: [41 0D 0A FF]");
+    QCOMPARE(parseTelegramLine(line).data, QStringLiteral("A\r\n."));
+    QCOMPARE(parseTelegramLines({line}).at(0).data, QStringLiteral("A..."));
+    QCOMPARE(recordDetails(parseTelegramLines({line}).at(0)), QStringLiteral("len = 004 [A...]"));
+}
+
+void TestLogParser::cliMatchesParseTelegramLines_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    const QString samples = qEnvironmentVariable("TELVANE_SOURCE_DIR") + "/samples/";
+    for (const char *name : {"serial-session.log", "usb-envelopes.log", "dpv1-session.log"}) {
+        QFile file(samples + name);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        const QByteArray log = file.readAll();
+        QTest::newRow(name) << log;
+        QByteArray crlf = log;
+        QTest::newRow(QByteArray(name) + " with CRLF") << crlf.replace("\n", "\r\n");
+    }
+    QTest::newRow("generated") << generatedLog(20000, 7);
+    QTest::newRow("no final line end")
+        << QByteArray(readTl) + "\n" + frag1 + "\n" + frag2 + "\n" + frag3;
+    QTest::newRow("non-ascii lines")
+        << QByteArray("Gr\xc3\xb6\xc3\x9f"
+                      "e [Comm] Sent: [02 0E 05 12 34 00 00 00 00 00 00 04 7F 00 00 54]\n"
+                      "[Comm] \xc3\xa9: [02\xc3\xa9"
+                      "0E]\n[Comm] R\xff: [41 42]\n\xff[Co\rmm] [02]\n");
+}
+
+void TestLogParser::cliMatchesParseTelegramLines()
+{
+    QFETCH(QByteArray, log);
+    const QByteArray expected = expectedOutput(log);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(decodeLogText(log, LogDecodeMode::Telegrams), expected);
+}
+
+void TestLogParser::chunkedFeedMatches()
+{
+    const QByteArray log = generatedLog(3000, 11).replace("\n", "\r\n");
+    const QByteArray whole = decodeLogText(log, LogDecodeMode::Telegrams);
+    for (const int chunk : {1, 7, 4096}) {
+        LogDecoder decoder(LogDecodeMode::Telegrams);
+        for (int at = 0; at < log.size(); at += chunk)
+            decoder.feed(log.constData() + at, qMin(chunk, log.size() - at));
+        decoder.finish();
+        QCOMPARE(QByteArray::fromStdString(decoder.output()), whole);
+    }
+}
+
+void TestLogParser::generatorIsDeterministic()
+{
+    const QByteArray log = generatedLog(5000, 3);
+    QCOMPARE(log.count('\n'), 5000);
+    QCOMPARE(generatedLog(5000, 3), log);
+    QVERIFY(generatedLog(5000, 4) != log);
+    const double perLine = double(log.size()) / 5000;
+    QVERIFY2(perLine > 70 && perLine < 95, qPrintable(QString::number(perLine)));
+    const int marked = log.count("[Comm]");
+    QVERIFY2(marked > 5000 * 55 / 100 && marked < 5000 * 75 / 100,
+             qPrintable(QString::number(marked)));
+    // Every kind of telegram occurs.
+    const QByteArray out = decodeLogText(log, LogDecodeMode::Telegrams);
+    for (int type = PPO3Request; type <= ResponseError; ++type) {
+        QVERIFY2(out.contains(telegramTypeName(type).toUtf8()), qPrintable(telegramTypeName(type)));
+    }
+    QVERIFY(out.contains("data: len = "));
+}
+
+QTEST_APPLESS_MAIN(TestLogParser)
+#include "tst_logparser.moc"

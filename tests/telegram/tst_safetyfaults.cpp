@@ -1,0 +1,110 @@
+#include "app/textlanguage.h"
+#include "telegram/safetyfaults.h"
+
+#include <QtTest>
+
+class TestSafetyFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { setTextLanguage(English); }
+    void summary_data();
+    void summary();
+    void detailsAndSelection();
+    void germanCatalogue();
+};
+
+void TestSafetyFaults::summary_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("summary");
+
+    QTest::newRow("input fields") << "EXT FAIL,113,a,0001000000010000,b" << 2
+                                  << "External Failure DI1; Safety Input: 1; Host Processor Stable "
+                                     "State: 0; Peer Processor Stable State: 1";
+    QTest::newRow("self-test fields") << "INT FAIL,75,a,0001000000010000,b" << 2
+                                      << "Internal Failure DI2 In Power Up Self Test; Safety "
+                                         "Input: 1; Host Processor Statble State: 0; Peer "
+                                         "Processor Stable State: 1";
+    QTest::newRow("four fields") << "INT FAIL,70,x,05DC0064000000FA,y" << 2
+                                 << "Internal Failure Speed Limit SLS A; Monitored Speed high "
+                                    "(RPM): 1500; SLS Ramp (RPM): 100; SLS Data[SLS A].time "
+                                    "(MSB)(ms): 0; SLS Data[SLS A].time (LSB)(ms): 250";
+    QTest::newRow("small hex, word 65535") << "INT FAIL,78,x,ffff0001abcdef00,y" << 2
+                                           << "Internal Failure S1S2 Communication Channel; File "
+                                              "No.: 65535; Function Number: 1";
+    QTest::newRow("field with empty name")
+        << "INT FAIL,97,a,0000000000000007,b" << 2 << "Internal Failure MOC S1; : 0";
+    QTest::newRow("no fields") << "INT FAIL,79,a,0000000000000007,b" << 2
+                               << "Internal Failure No SPI Communication";
+    QTest::newRow("without data") << "INT FAIL,74,a,b" << 1
+                                  << "Internal Failure Safe Output Switch 2";
+    QTest::newRow("without data keeps only the name")
+        << "EXT FAIL,113,a,b" << 1 << "External Failure DI1";
+    QTest::newRow("id not in catalogue") << "INT FAIL,90,a,0000000000000000,b" << 2 << "";
+    QTest::newRow("small letters") << "int fail,70,a,05DC0064000000FA,b" << 0 << "";
+    QTest::newRow("blank in word") << "INT  FAIL,70,a,05DC0064000000FA,b" << 0 << "";
+    QTest::newRow("seventeen characters") << "INT FAIL,70,x,05DC00640000 00FA,y" << 0 << "";
+    QTest::newRow("fifteen characters") << "INT FAIL,70,x,05DC0064000000F,y" << 0 << "";
+    QTest::newRow("non-hex digit") << "INT FAIL,70,x,05DC0064000000FG,y" << 0 << "";
+    QTest::newRow("id not a number") << "INT FAIL,7x,a,05DC0064000000FA,b" << 0 << "";
+    QTest::newRow("id not a number without data") << "INT FAIL,,a,b" << 0 << "";
+    QTest::newRow("six pieces") << "INT FAIL,70,x,05DC0064000000FA,y,z" << 0 << "";
+    QTest::newRow("three pieces") << "INT FAIL,70,x" << 0 << "";
+    QTest::newRow("empty") << "" << 0 << "";
+}
+
+void TestSafetyFaults::summary()
+{
+    QFETCH(QString, line);
+    QFETCH(int, kind);
+    const FaultLine fault = parseFaultLine(line);
+    QCOMPARE(fault.kind, kind);
+    const SafetyFaultTexts texts = decodeSafetyFaults({line}, 0);
+    QCOMPARE(texts.texts.size(), 1);
+    QTEST(texts.texts.at(0), "summary");
+}
+
+void TestSafetyFaults::detailsAndSelection()
+{
+    const QStringList lines{"noise", "INT FAIL,70,x,05DC0064000000FA,y", "INT FAIL,74,a,b"};
+    const QString indent = QStringLiteral("\n             ");
+    SafetyFaultTexts texts = decodeSafetyFaults(lines, 1);
+    QCOMPARE(texts.texts.size(), 3);
+    QVERIFY(texts.texts.at(0).isEmpty());
+    QCOMPARE(texts.details,
+             "Internal Failure Speed Limit SLS A" + indent + "Monitored Speed high (RPM): 1500" +
+                 indent + "SLS Ramp (RPM): 100" + indent + "SLS Data[SLS A].time (MSB)(ms): 0" +
+                 indent + "SLS Data[SLS A].time (LSB)(ms): 250");
+    QCOMPARE(decodeSafetyFaults(lines, 2).details,
+             QStringLiteral("Internal Failure Safe Output Switch 2"));
+    for (const int outside : {-1, 0, 3, 100})
+        QVERIFY(decodeSafetyFaults(lines, outside).details.isEmpty());
+    QVERIFY(decodeSafetyFaults({}, 0).texts.isEmpty());
+}
+
+void TestSafetyFaults::germanCatalogue()
+{
+    QCOMPARE(englishFaultCatalogue().size(), 35);
+    QCOMPARE(germanFaultCatalogue().size(), 35);
+    const QStringList lines{"EXT FAIL,116,a,0001000000000000,b",
+                            "INT FAIL,100,a,0102000100010000,b", "INT FAIL,89,a,b",
+                            "INT FAIL,69,a,0001000200030004,b"};
+    const SafetyFaultTexts english = decodeSafetyFaults(lines, 3);
+    setTextLanguage(German);
+    const SafetyFaultTexts german = decodeSafetyFaults(lines, 3);
+    QCOMPARE(german.texts, english.texts);
+    QCOMPARE(german.details, english.details);
+    QVERIFY(german.details.contains(QStringLiteral("SS1Ramp(RPM): 2")));
+    const auto &en = englishFaultCatalogue();
+    const auto &de = germanFaultCatalogue();
+    for (auto it = en.begin(); it != en.end(); ++it) {
+        QCOMPARE(de.value(it.key()).name, it->name);
+        QCOMPARE(de.value(it.key()).fields, it->fields);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestSafetyFaults)
+#include "tst_safetyfaults.moc"

@@ -1,0 +1,194 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runDecoder(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("TELVANE_BINARY_DIR") + "/bin/telvane-decode", arguments);
+    Run run;
+    if (!process.waitForStarted())
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(20000);
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QString sample(const char *name)
+{
+    return qEnvironmentVariable("TELVANE_SOURCE_DIR") + "/samples/" + name;
+}
+
+const QByteArray readLine = "2020-12-16 10:54:23.123 [Comm] Sent to COM3: "
+                            "[02 0E 05 12 34 00 00 00 00 00 00 04 7F 00 00 54]\n";
+const QByteArray readDetails = "TL ADDR=5 \"READING REQUEST\" PARAM=564.0 ";
+} // namespace
+
+class TestTelvaneDecode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void samples_data();
+    void samples();
+    void standardInput();
+    void multipleFilesAndErrors();
+    void options_data();
+    void options();
+    void safetyFaults();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestTelvaneDecode::initTestCase()
+{
+    QVERIFY(QFile::exists(qEnvironmentVariable("TELVANE_BINARY_DIR") + "/bin/telvane-decode"));
+    QVERIFY(dir.isValid());
+}
+
+void TestTelvaneDecode::samples_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("joined read response")
+        << sample("serial-session.log")
+        << QByteArray("Line 7 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=564.0 VALUE=500 \n");
+    QTest::newRow("write echo hidden")
+        << sample("serial-session.log")
+        << QByteArray("Line 16 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=410.0 \n");
+    QTest::newRow("error response")
+        << sample("serial-session.log")
+        << QByteArray("Line 41 data: TL ADDR=5 \"RESPONSE: ERROR\" PARAM=410.0 Error: \"Upper Or "
+                      "Lower Limit Exceeded [0x02]\"\n");
+    QTest::newRow("raw data") << sample("serial-session.log")
+                              << QByteArray("Line 70 data: len = 004 [OK..]\n");
+    QTest::newRow("envelope inner length 60")
+        << sample("usb-envelopes.log")
+        << QByteArray("Line 21 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=14.0 VALUE=\"Velmora FC-302 "
+                      "drive, 400 V, 15 kW, serial 00412\" \n");
+    QTest::newRow("dpv1 lists")
+        << sample("dpv1-session.log")
+        << QByteArray("Line 6 data: DPV1 \"RESPONSE: OK\" VALUE=3 values { 1500 42 \"Pump \" } \n");
+    QTest::newRow("dpv1 volatile write")
+        << sample("dpv1-session.log")
+        << QByteArray("Line 20 data: DPV1 \"WRITING TO VOLATILE MEMEORY REQUEST\" PARAM=1001.0 "
+                      "VALUE=1000 \n");
+}
+
+void TestTelvaneDecode::samples()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, line);
+    const Run run = runDecoder({file});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.err.isEmpty());
+    QVERIFY2(run.out.contains(line), run.out.constData());
+    QVERIFY(!run.out.startsWith("==>"));
+}
+
+void TestTelvaneDecode::standardInput()
+{
+    const QByteArray input = "plain\r\n" + readLine + "[Comm] Received: [41 0D 0A]";
+    const QByteArray expected = "Line 2 data: " + readDetails + "\nLine 3 data: len = 003 [A..]\n";
+    QCOMPARE(runDecoder({}, input).out, expected);
+    const Run dash = runDecoder({"-"}, input);
+    QCOMPARE(dash.exitCode, 0);
+    QCOMPARE(dash.out, expected);
+}
+
+void TestTelvaneDecode::multipleFilesAndErrors()
+{
+    const QString first = dir.filePath("first.log");
+    const QString second = dir.filePath("second.log");
+    QFile file(first);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("noise\n" + readLine);
+    file.close();
+    QVERIFY(QFile::copy(first, second));
+    const QString missing = dir.filePath("missing.log");
+
+    const Run run = runDecoder({first, missing, dir.path(), second});
+    QCOMPARE(run.exitCode, 1);
+    const QByteArray block = "Line 2 data: " + readDetails + "\n";
+    QCOMPARE(run.out, "==> " + first.toUtf8() + " <==\n" + block + "==> " + second.toUtf8() +
+                          " <==\n" + block);
+    QCOMPARE(run.err, "telvane-decode: cannot read " + missing.toUtf8() +
+                          ": No such file or directory\ntelvane-decode: cannot read " +
+                          dir.path().toUtf8() + ": Is a directory\n");
+
+    QFile locked(dir.filePath("locked.log"));
+    QVERIFY(locked.open(QIODevice::WriteOnly));
+    locked.close();
+    QVERIFY(locked.setPermissions(QFileDevice::WriteOwner));
+    QFile probe(locked.fileName());
+    if (probe.open(QIODevice::ReadOnly))
+        QSKIP("running with privileges that ignore file permissions");
+    const Run denied = runDecoder({locked.fileName()});
+    QCOMPARE(denied.exitCode, 1);
+    QCOMPARE(denied.err,
+             "telvane-decode: cannot read " + locked.fileName().toUtf8() + ": Permission denied\n");
+}
+
+void TestTelvaneDecode::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("usageOnStdout");
+    QTest::addColumn<bool>("usageOnStderr");
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << true << false;
+    QTest::newRow("help wins over files") << QStringList{"x.log", "--help"} << 0 << true << false;
+    QTest::newRow("unknown long") << QStringList{"--fast"} << 2 << false << true;
+    QTest::newRow("unknown short")
+        << QStringList{"-x", sample("dpv1-session.log")} << 2 << false << true;
+}
+
+void TestTelvaneDecode::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, usageOnStdout);
+    QFETCH(bool, usageOnStderr);
+    const Run run = runDecoder(arguments);
+    QTEST(run.exitCode, "exitCode");
+    QCOMPARE(run.out.startsWith("Usage: telvane-decode"), usageOnStdout);
+    QCOMPARE(run.err.contains("Usage: telvane-decode"), usageOnStderr);
+    if (usageOnStderr)
+        QVERIFY(run.out.isEmpty());
+}
+
+void TestTelvaneDecode::safetyFaults()
+{
+    const Run run = runDecoder({"--safety-faults", sample("safety-faults.log")});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> lines = run.out.split('\n');
+    QCOMPARE(lines.first(),
+             QByteArray("Line 3: Internal Failure Speed Limit SLS A; Monitored Speed "
+                        "high (RPM): 1500; SLS Ramp (RPM): 100; SLS Data[SLS "
+                        "A].time (MSB)(ms): 0; SLS Data[SLS A].time (LSB)(ms): 250"));
+    QVERIFY(run.out.contains("\nLine 4: Internal Failure Safe Output Switch 2\n"));
+    QVERIFY(!run.out.contains("Line 1:"));
+    QVERIFY(!run.out.contains("Line 17:")); // the 17-character data piece
+    // Telegram lines give no fault output, and fault lines no telegram output.
+    QVERIFY(runDecoder({"--safety-faults", sample("serial-session.log")}).out.isEmpty());
+    QVERIFY(runDecoder({sample("safety-faults.log")}).out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestTelvaneDecode)
+#include "tst_telvanedecode.moc"
