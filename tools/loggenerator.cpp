@@ -223,7 +223,8 @@ int Generator::appendEvent(QByteArray &out, int maxLines)
     }
     if (roll < 82) { // DP-V1 parameter access
         const bool write = roll >= 76;
-        Bytes request{0xFF, quint8(write ? 0x42 : 0x01), 0x00, 0x01, 0x10, 0x01};
+        Bytes request{0xFF, quint8(write ? (roll == 81 ? 0x02 : 0x42) : 0x01), 0x00, 0x01, 0x10,
+                      0x01};
         appendBE(request, quint32(pnu), 2);
         appendBE(request, 0, 2);
         if (write)
