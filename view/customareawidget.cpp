@@ -5,7 +5,9 @@
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
 
-// Placeholder until the log view is built.
+#include <QMouseEvent>
+#include <QWheelEvent>
+
 CustomAreaWidget::CustomAreaWidget(VisualizedTextEdit *textEdit)
     : QWidget(textEdit), textEdit(textEdit)
 {
@@ -14,8 +16,19 @@ CustomAreaWidget::CustomAreaWidget(VisualizedTextEdit *textEdit)
 
 CustomAreaWidget::~CustomAreaWidget() = default;
 
-void CustomAreaWidget::mousePressEvent(QMouseEvent *) {}
-void CustomAreaWidget::wheelEvent(QWheelEvent *) {}
+void CustomAreaWidget::mousePressEvent(QMouseEvent *event)
+{
+    // Both areas start at the viewport's top edge, so x 0 at the same height is the start of
+    // the text line drawn beside the press.
+    QMouseEvent forwarded(event->type(), QPointF(0, event->localPos().y()), event->button(),
+                          event->buttons(), event->modifiers());
+    textEdit->mousePressEvent(&forwarded);
+}
+
+void CustomAreaWidget::wheelEvent(QWheelEvent *event)
+{
+    textEdit->wheelEvent(event);
+}
 
 void LineNumberArea::paintEvent(QPaintEvent *event)
 {

@@ -5,7 +5,15 @@
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
 
-// Placeholder until the log view is built.
+#include <QPainter>
+#include <QTextBlock>
+
+namespace
+{
+const QColor gutterBackground(228, 228, 228, 255);
+const QColor gutterForeground(128, 128, 128, 255);
+} // namespace
+
 VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     : QPlainTextEdit(parent), selectedLine(-1),
       visualizedAreaWidth(ApplicationSettings::instance().visualizedAreaWidth()),
@@ -14,10 +22,33 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     lineNumberArea = new LineNumberArea(this);
     visualizedTextArea = new VisualizedTextArea(this);
     searchState = new SearchState(this);
+
     foundPalette = palette();
+    // A match selected while the focus is elsewhere (in the search bar) shows white on red.
+    foundPalette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::red);
+    foundPalette.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
+
+    setFont(ApplicationSettings::textFont());
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    connect(this, &QPlainTextEdit::textChanged, searchState, &SearchState::clearNotFoundText);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &VisualizedTextEdit::updateMargins);
+    connect(this, &QPlainTextEdit::updateRequest, this, &VisualizedTextEdit::updateLineNumberArea);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
+            &VisualizedTextEdit::highlightCurrentLine);
+    // Queued, so that the strip is never repainted from inside the gutter's paint handler.
+    connect(this, &VisualizedTextEdit::forceVisualizedTextAreaToBePainted, this,
+            &VisualizedTextEdit::paintVisualizedTextArea, Qt::QueuedConnection);
+
+    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
 }
 
-VisualizedTextEdit::~VisualizedTextEdit() = default;
+VisualizedTextEdit::~VisualizedTextEdit()
+{
+    delete lineNumberArea;
+    delete visualizedTextArea;
+    delete searchState;
+}
 
 void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text)
 {
@@ -32,48 +63,119 @@ void VisualizedTextEdit::setId(unsigned id)
 
 void VisualizedTextEdit::moveCursorToEnd()
 {
-    moveCursor(QTextCursor::End);
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
 }
 
 void VisualizedTextEdit::setVisualizedTextAreaWidth(int width)
 {
     visualizedAreaWidth = width;
+    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
+    repaint();
 }
 
 void VisualizedTextEdit::setVisualizedTextAreaEnabled(bool on)
 {
     visualizedAreaWidth = on ? ApplicationSettings::instance().visualizedAreaWidth() : 0;
+    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
 }
 
 int VisualizedTextEdit::lineNumberAreaWidth() const
 {
-    return 0;
+    int digits = 1;
+    for (int max = qMax(1, blockCount()); max >= 10; max /= 10)
+        ++digits;
+    return 10 + digits * fontMetrics().horizontalAdvance(QLatin1Char('9'));
 }
 
-void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *) {}
-void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *) {}
-QStringList VisualizedTextEdit::visibleLineTexts(const QRect &) const
+void VisualizedTextEdit::updateMargins(int)
 {
-    return {};
+    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
 }
-bool VisualizedTextEdit::isReceivedLine(const QString &)
+
+void VisualizedTextEdit::updateLineNumberArea(const QRect &rect, int dy)
 {
-    return false;
+    if (dy)
+        lineNumberArea->scroll(0, dy);
+    else
+        lineNumberArea->update(0, rect.y(), lineNumberAreaWidth(), rect.height());
+
+    if (rect.contains(viewport()->rect()))
+        updateMargins(0);
 }
-QString VisualizedTextEdit::dataContext() const
-{
-    return {};
-}
-void VisualizedTextEdit::mousePressEvent(QMouseEvent *event)
-{
-    QPlainTextEdit::mousePressEvent(event);
-    emit activated();
-}
+
 void VisualizedTextEdit::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
+
+    const QRect cr = contentsRect();
+    const int gutterWidth = lineNumberAreaWidth();
+    lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth, cr.height()));
+    visualizedTextArea->setGeometry(QRect(cr.left() + viewport()->width() + gutterWidth, cr.top(),
+                                          visualizedAreaWidth, cr.height()));
 }
-void VisualizedTextEdit::updateMargins(int) {}
-void VisualizedTextEdit::highlightCurrentLine() {}
-void VisualizedTextEdit::updateLineNumberArea(const QRect &, int) {}
-void VisualizedTextEdit::paintVisualizedTextArea() {}
+
+void VisualizedTextEdit::highlightCurrentLine()
+{
+    QTextCursor line = textCursor();
+    line.movePosition(QTextCursor::StartOfBlock);
+    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    currentLineText = line.selectedText();
+    selectedLine = line.blockNumber();
+
+    QList<QTextEdit::ExtraSelection> extraSelections;
+    if (!isReadOnly()) {
+        QTextEdit::ExtraSelection selection;
+        selection.format.setBackground(QColor(Qt::yellow).lighter(160));
+        selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+        selection.cursor = textCursor();
+        selection.cursor.clearSelection();
+        extraSelections.append(selection);
+    }
+    setExtraSelections(extraSelections);
+
+    lineSelectionChanged = true;
+    emit forceVisualizedTextAreaToBePainted();
+}
+
+void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *event)
+{
+    QPainter painter(lineNumberArea);
+    painter.fillRect(event->rect(), gutterBackground);
+
+    const int gutterWidth = lineNumberAreaWidth();
+    painter.setPen(gutterForeground);
+    painter.drawLine(gutterWidth - 1, lineNumberArea->y(), gutterWidth - 1,
+                     lineNumberArea->height());
+
+    const int lineHeight = fontMetrics().height();
+    QTextBlock block = firstVisibleBlock();
+    int blockNumber = block.blockNumber();
+    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
+    int bottom = top + int(blockBoundingRect(block).height());
+    while (block.isValid() && top <= event->rect().bottom()) {
+        if (block.isVisible() && bottom >= event->rect().top())
+            painter.drawText(-5, top, gutterWidth, lineHeight, Qt::AlignRight,
+                             QString::number(blockNumber + 1));
+        block = block.next();
+        top = bottom;
+        bottom = top + int(blockBoundingRect(block).height());
+        ++blockNumber;
+    }
+
+    emit forceVisualizedTextAreaToBePainted();
+}
+
+void VisualizedTextEdit::paintVisualizedTextArea()
+{
+    visualizedTextArea->repaint();
+}
+
+void VisualizedTextEdit::mousePressEvent(QMouseEvent *event)
+{
+    QPlainTextEdit::mousePressEvent(event);
+    setPalette(normalPalette);
+    searchState->clearNotFoundText();
+    emit activated();
+}

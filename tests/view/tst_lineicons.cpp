@@ -1,0 +1,132 @@
+#include "telegram/telegramrecord.h"
+#include "view/lineicons.h"
+
+#include <QFile>
+#include <QImage>
+#include <QtEndian>
+#include <QtTest>
+
+class TestLineIcons : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The lookup registers the compiled-in images on its first call.
+        iconForLineType(NoTelegram, false);
+    }
+
+    void imageFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("bitCount");
+        QTest::addColumn<QColor>("background");
+
+        const QColor gray(192, 192, 192);
+        const QColor selected(255, 255, 153);
+        QTest::newRow("PPO3Request") << "PPO3Request" << 13 << 24 << gray;
+        QTest::newRow("Selected_PPO3Request") << "Selected_PPO3Request" << 13 << 24 << selected;
+        QTest::newRow("PPO3Response") << "PPO3Response" << 12 << 24 << gray;
+        QTest::newRow("Selected_PPO3Response") << "Selected_PPO3Response" << 12 << 24 << selected;
+        QTest::newRow("Read") << "Read" << 12 << 4 << gray;
+        QTest::newRow("Selected_Read") << "Selected_Read" << 12 << 24 << selected;
+        QTest::newRow("ReadDescription") << "ReadDescription" << 12 << 4 << gray;
+        QTest::newRow("Selected_ReadDescription")
+            << "Selected_ReadDescription" << 12 << 24 << selected;
+        QTest::newRow("Write") << "Write" << 12 << 4 << QColor(196, 196, 196);
+        QTest::newRow("Selected_Write") << "Selected_Write" << 12 << 24 << selected;
+        QTest::newRow("WriteVolatile") << "WriteVolatile" << 12 << 4 << QColor(255, 255, 0);
+        QTest::newRow("ResponseOK") << "ResponseOK" << 12 << 4 << gray;
+        QTest::newRow("Selected_ResponseOK") << "Selected_ResponseOK" << 12 << 24 << selected;
+        QTest::newRow("ResponseError") << "ResponseError" << 12 << 4 << gray;
+        QTest::newRow("Selected_ResponseError") << "Selected_ResponseError" << 12 << 24 << selected;
+    }
+
+    void imageFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, height);
+        QFETCH(int, bitCount);
+        QFETCH(QColor, background);
+        const QString path = QStringLiteral(":/images/%1.bmp").arg(name);
+
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.size() >= 54);
+        const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
+        QCOMPARE(bytes.left(2), QByteArray("BM"));
+        QCOMPARE(int(qFromLittleEndian<quint32>(raw + 2)), bytes.size());
+        QCOMPARE(qFromLittleEndian<qint32>(raw + 18), 18);
+        // Positive: rows stored bottom-up.
+        QCOMPARE(qFromLittleEndian<qint32>(raw + 22), height);
+        QCOMPARE(int(qFromLittleEndian<quint16>(raw + 28)), bitCount);
+        QCOMPARE(qFromLittleEndian<quint32>(raw + 30), 0u); // uncompressed
+        const int rowBytes = (18 * bitCount + 31) / 32 * 4;
+        QCOMPARE(bytes.size() - int(qFromLittleEndian<quint32>(raw + 10)), rowBytes * height);
+
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(18, height));
+        // All four corners are background, and there is a picture in between.
+        for (const QPoint corner :
+             {QPoint(0, 0), QPoint(17, 0), QPoint(0, height - 1), QPoint(17, height - 1)})
+            QCOMPARE(image.pixelColor(corner), background);
+        int pictureInk = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < 18; ++x)
+                pictureInk += image.pixelColor(x, y) != background;
+        }
+        QVERIFY2(pictureInk > 12, qPrintable(QString::number(pictureInk)));
+    }
+
+    void lookup_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QString>("image"); // empty: a null pixmap
+
+        QTest::newRow("NoTelegram") << int(NoTelegram) << false << QString();
+        QTest::newRow("NoTelegram selected") << int(NoTelegram) << true << QString();
+        QTest::newRow("Data") << int(Data) << false << QString();
+        QTest::newRow("Data selected") << int(Data) << true << QString();
+        QTest::newRow("below range") << -1 << false << QString();
+        QTest::newRow("above range") << 10 << true << QString();
+        QTest::newRow("PPO3Request") << int(PPO3Request) << false << "PPO3Request";
+        QTest::newRow("PPO3Response selected")
+            << int(PPO3Response) << true << "Selected_PPO3Response";
+        QTest::newRow("Read") << int(Read) << false << "Read";
+        QTest::newRow("Read selected") << int(Read) << true << "Selected_Read";
+        QTest::newRow("ReadDescription selected")
+            << int(ReadDescription) << true << "Selected_ReadDescription";
+        QTest::newRow("Write") << int(Write) << false << "Write";
+        QTest::newRow("WriteVolatile") << int(WriteVolatile) << false << "WriteVolatile";
+        QTest::newRow("WriteVolatile selected is the plain image")
+            << int(WriteVolatile) << true << "WriteVolatile";
+        QTest::newRow("ResponseOK selected") << int(ResponseOK) << true << "Selected_ResponseOK";
+        QTest::newRow("ResponseError") << int(ResponseError) << false << "ResponseError";
+    }
+
+    void lookup()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, selected);
+        QFETCH(QString, image);
+
+        const QPixmap &icon = iconForLineType(type, selected);
+        QCOMPARE(&iconForLineType(type, selected), &icon); // a reference into the cache
+        if (image.isEmpty()) {
+            QVERIFY(icon.isNull());
+            return;
+        }
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.width(), 18);
+        const QImage expected = QImage(QStringLiteral(":/images/%1.bmp").arg(image))
+                                    .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(icon.toImage().convertToFormat(QImage::Format_RGB32), expected);
+    }
+};
+
+QTEST_MAIN(TestLineIcons)
+#include "tst_lineicons.moc"
