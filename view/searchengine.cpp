@@ -6,21 +6,25 @@
 #include "search/searchstate.h"
 
 #include <QScrollBar>
+#include <QStringMatcher>
 #include <QTextBlock>
 #include <QTextDocument>
 
 namespace
 {
 
-// The document's own find within one block, offset and whole-word rule included.
-bool findInBlock(const QTextBlock &block, const QString &expression, int offset,
-                 QTextDocument::FindFlags options, int *matchStart)
+// The document's own find within one block, offset and whole-word rule included; the matcher
+// holds the same text and case rule and rules out most blocks before the exact search runs.
+bool findInBlock(const QTextBlock &block, const QString &expression, const QStringMatcher &matcher,
+                 int offset, QTextDocument::FindFlags options, int *matchStart)
 {
     QString text = block.text();
     text.replace(QChar::Nbsp, QLatin1Char(' '));
-    const Qt::CaseSensitivity sensitivity =
-        (options & QTextDocument::FindCaseSensitively) ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const bool backward = options & QTextDocument::FindBackward;
+    const int occurrence = matcher.indexIn(text, backward ? 0 : offset);
+    if (occurrence < 0 || (backward && occurrence > offset))
+        return false;
+    const Qt::CaseSensitivity sensitivity = matcher.caseSensitivity();
     while (offset >= 0 && offset <= text.length()) {
         const int idx = backward ? text.lastIndexOf(expression, offset, sensitivity)
                                  : text.indexOf(expression, offset, sensitivity);
@@ -49,13 +53,16 @@ QTextCursor findUpTo(QTextDocument *document, const QString &expression, int fro
     int pos = from;
     if (backward && --pos < 0)
         return {};
+    const QStringMatcher matcher(expression, (options & QTextDocument::FindCaseSensitively)
+                                                 ? Qt::CaseSensitive
+                                                 : Qt::CaseInsensitive);
     QTextBlock block = document->findBlock(pos);
     int blockOffset = pos - block.position();
     if (backward && blockOffset == block.length() - 1)
         --blockOffset;
     int matchStart = -1;
     while (block.isValid()) {
-        if (findInBlock(block, expression, blockOffset, options, &matchStart)) {
+        if (findInBlock(block, expression, matcher, blockOffset, options, &matchStart)) {
             QTextCursor cursor(document);
             cursor.setPosition(matchStart);
             cursor.setPosition(matchStart + expression.length(), QTextCursor::KeepAnchor);

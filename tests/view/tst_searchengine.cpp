@@ -1,0 +1,450 @@
+#include "search/finding.h"
+#include "search/searchoptions.h"
+#include "search/searchstate.h"
+#include "ui/telvane.h"
+#include "view/visualizedtextedit.h"
+
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QtTest>
+#include <memory>
+
+namespace
+{
+struct Found {
+    int lineNumber;
+    QString lineText;
+    int column;
+    int length;
+    int position;
+    unsigned fieldId;
+};
+} // namespace
+
+class TestSearchEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Telvane> window; // the view asks the main window for the program's mode
+    std::unique_ptr<VisualizedTextEdit> edit;
+    QList<bool> finished;
+
+    void load(const QString &text)
+    {
+        edit->setLogText(QStringLiteral("test.log"), text);
+        edit->searchStateObject()->clearNotFoundText();
+        finished.clear();
+    }
+    void placeCursor(int position, int anchor = -1)
+    {
+        QTextCursor cursor(edit->document());
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+    }
+    void step(int direction, int mode, const QString &text)
+    {
+        const SearchOptions options(nullptr, direction, mode, text);
+        edit->search(options);
+    }
+    QString notFoundText() const { return edit->searchStateObject()->notFoundText; }
+    QPair<int, int> selection() const
+    {
+        return {edit->textCursor().selectionStart(), edit->textCursor().selectionEnd()};
+    }
+    QList<Found> findAll(const QString &keyword, Qt::CaseSensitivity sensitivity)
+    {
+        QList<Found> results;
+        auto connection =
+            connect(edit.get(), &VisualizedTextEdit::found, this, [&results](const Finding &f) {
+                results.append(
+                    {f.lineNumber, f.lineText, f.column, f.length, f.position, f.fieldId});
+            });
+        edit->findAll(keyword, sensitivity);
+        disconnect(connection);
+        return results;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        window = std::make_unique<Telvane>(false);
+        edit = std::make_unique<VisualizedTextEdit>();
+        edit->resize(400, 300);
+        edit->show();
+        connect(edit.get(), &VisualizedTextEdit::searchFinished, this,
+                [this](bool found) { finished.append(found); });
+    }
+
+    void cleanupTestCase()
+    {
+        edit.reset();
+        window.reset();
+    }
+
+    void conversions_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("converted");
+        QTest::newRow("binary AB") << int(BinaryData) << "AB"
+                                   << "41 42";
+        QTest::newRow("binary empty") << int(BinaryData) << ""
+                                      << "";
+        QTest::newRow("binary latin-1 and beyond") << int(BinaryData) << "\u00e9\u20ac z"
+                                                   << "E9 3F 20 7A";
+        QTest::newRow("258") << int(ParameterId) << "258"
+                             << "1 02 00 00";
+        QTest::newRow("258.1") << int(ParameterId) << "258.1"
+                               << "1 02 00 01";
+        QTest::newRow("258. empty index") << int(ParameterId) << "258."
+                                          << "1 02 00 00";
+        QTest::newRow("100") << int(ParameterId) << "100"
+                             << "0 64 00 00";
+        QTest::newRow("65535.65535") << int(ParameterId) << "65535.65535"
+                                     << "FF FF FF FF";
+        QTest::newRow("65536") << int(ParameterId) << "65536"
+                               << "";
+        QTest::newRow("65535.65536") << int(ParameterId) << "65535.65536"
+                                     << "";
+        QTest::newRow(".5") << int(ParameterId) << ".5"
+                            << "";
+        QTest::newRow("1.2.3") << int(ParameterId) << "1.2.3"
+                               << "";
+        QTest::newRow("abc") << int(ParameterId) << "abc"
+                             << "";
+        QTest::newRow("empty") << int(ParameterId) << ""
+                               << "";
+    }
+
+    void conversions()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, typed);
+        QFETCH(QString, converted);
+        const QString result = mode == BinaryData
+                                   ? VisualizedTextEdit::binaryDataSearchText(typed)
+                                   : VisualizedTextEdit::parameterIdSearchText(typed);
+        QCOMPARE(result, converted);
+        if (!converted.isEmpty())
+            return;
+        // A text that converts to nothing: not found, cursor to the start of its line, cleared
+        // state, for steps and find-all alike.
+        load(QStringLiteral("first line\nsecond line"));
+        edit->searchStateObject()->notFoundText = QStringLiteral("old");
+        for (int direction : {int(FindAll), int(FindNext), int(FindPrevious)}) {
+            QSignalSpy starts(edit.get(), &VisualizedTextEdit::start);
+            placeCursor(15);
+            step(direction, mode, typed);
+            QCOMPARE(selection(), qMakePair(11, 11));
+            QCOMPARE(finished.takeLast(), false);
+            QCOMPARE(starts.count(), 0);
+            QVERIFY(notFoundText().isEmpty());
+        }
+    }
+
+    void steps_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<int>("start"); // expected selection afterwards
+        QTest::addColumn<int>("end");
+
+        const QString abc = QStringLiteral("abc x\nabc y\nabc z");
+        QTest::newRow("next from start")
+            << abc << 0 << 0 << int(FindNext) << int(PlainText) << "abc" << true << 0 << 3;
+        QTest::newRow("next from a match")
+            << abc << 0 << 3 << int(FindNext) << int(PlainText) << "abc" << true << 6 << 9;
+        QTest::newRow("next wraps to the first")
+            << abc << 12 << 15 << int(FindNext) << int(PlainText) << "abc" << true << 0 << 3;
+        QTest::newRow("previous from a match")
+            << abc << 12 << 15 << int(FindPrevious) << int(PlainText) << "abc" << true << 6 << 9;
+        QTest::newRow("previous wraps to the last")
+            << abc << 0 << 3 << int(FindPrevious) << int(PlainText) << "abc" << true << 12 << 15;
+        QTest::newRow("from line start finds the match under the cursor")
+            << abc << 8 << 8 << int(FindFromLineStart) << int(PlainText) << "abc" << true << 6 << 9;
+        QTest::newRow("from line start wraps")
+            << QStringLiteral("abc\nx\ny") << 5 << 5 << int(FindFromLineStart) << int(PlainText)
+            << "abc" << true << 0 << 3;
+        QTest::newRow("only match is the selected one")
+            << QStringLiteral("x abc y") << 2 << 5 << int(FindNext) << int(PlainText) << "abc"
+            << true << 2 << 5;
+        QTest::newRow("case ignored") << QStringLiteral("x ABC") << 0 << 0 << int(FindNext)
+                                      << int(PlainText) << "abc" << true << 2 << 5;
+        QTest::newRow("case matters") << QStringLiteral("x ABC abc") << 0 << 0 << int(FindNext)
+                                      << int(PlainTextMatchCase) << "abc" << true << 6 << 9;
+        QTest::newRow("binary data is whole words")
+            << QStringLiteral("[41 421]\n[41 42]") << 0 << 0 << int(FindNext) << int(BinaryData)
+            << "AB" << true << 10 << 15;
+        QTest::newRow("binary data case-insensitive")
+            << QStringLiteral("[0a 0b]") << 0 << 0 << int(FindNext) << int(BinaryData) << "\n\u000b"
+            << true << 1 << 6;
+        QTest::newRow("parameter id matches inside other bytes")
+            << QStringLiteral("[61 02 00 00]") << 0 << 0 << int(FindNext) << int(ParameterId)
+            << "258" << true << 2 << 12;
+        QTest::newRow("failed next keeps the selection")
+            << abc << 6 << 9 << int(FindNext) << int(PlainText) << "zzz" << false << 6 << 9;
+        QTest::newRow("failed from line start leaves the line start")
+            << abc << 8 << 10 << int(FindFromLineStart) << int(PlainText) << "zzz" << false << 6
+            << 6;
+        QTest::newRow("failed previous keeps the selection")
+            << abc << 6 << 9 << int(FindPrevious) << int(PlainText) << "zzz" << false << 6 << 9;
+    }
+
+    void steps()
+    {
+        QFETCH(QString, document);
+        QFETCH(int, anchor);
+        QFETCH(int, cursor);
+        QFETCH(int, direction);
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        QFETCH(bool, found);
+        QFETCH(int, start);
+        QFETCH(int, end);
+        load(document);
+        placeCursor(cursor, anchor);
+        step(direction, mode, text);
+        QCOMPARE(finished, QList<bool>{found});
+        QCOMPARE(selection(), qMakePair(start, end));
+    }
+
+    // The wrapped scan covers only what the first scan did not; the result must be what a
+    // complete wrap with the document's own find gives.
+    void wrapMatchesTheDocumentsFind()
+    {
+        QStringList lines;
+        QRandomGenerator random(7);
+        const QStringList words = {"ab", "AB", "41 42", "x41 42", "41 42y", "cab", " ", "b"};
+        for (int i = 0; i < 60; ++i) {
+            QString line;
+            for (int w = random.bounded(5); w > 0; --w)
+                line += words.at(random.bounded(words.size())) + QLatin1Char(' ');
+            lines << line;
+        }
+        load(lines.join(QLatin1Char('\n')));
+        QTextDocument *doc = edit->document();
+        const int end = doc->characterCount() - 1;
+        for (int trial = 0; trial < 400; ++trial) {
+            const int direction =
+                QList<int>{FindNext, FindPrevious, FindFromLineStart}.at(random.bounded(3));
+            const int mode = random.bounded(4) == 0 ? int(BinaryData)
+                                                    : int(random.bounded(2)); // plain, any case
+            const QString text = mode == BinaryData
+                                     ? QStringLiteral("AB")
+                                     : QStringList{"ab", "AB", "b a"}.at(random.bounded(3));
+            const int a = random.bounded(end + 1);
+            const int b = qMin(end, a + random.bounded(4));
+            placeCursor(b, a);
+
+            QTextDocument::FindFlags flags;
+            if (mode == PlainTextMatchCase)
+                flags |= QTextDocument::FindCaseSensitively;
+            if (mode == BinaryData)
+                flags |= QTextDocument::FindWholeWords;
+            if (direction == FindPrevious)
+                flags |= QTextDocument::FindBackward;
+            const QString needle =
+                mode == BinaryData ? VisualizedTextEdit::binaryDataSearchText(text) : text;
+            QTextCursor from = edit->textCursor();
+            if (direction == FindFromLineStart)
+                from.movePosition(QTextCursor::StartOfBlock);
+            QTextCursor expected = doc->find(needle, from, flags);
+            if (expected.isNull()) {
+                QTextCursor wrap(doc);
+                if (direction == FindPrevious) {
+                    wrap.movePosition(QTextCursor::End);
+                    wrap.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor);
+                }
+                expected = doc->find(needle, wrap, flags);
+            }
+            const QPair<int, int> want =
+                expected.isNull() ? qMakePair(from.selectionStart(), from.selectionEnd())
+                                  : qMakePair(expected.selectionStart(), expected.selectionEnd());
+            edit->searchStateObject()->clearNotFoundText();
+            step(direction, mode, text);
+            QCOMPARE(finished.takeLast(), !expected.isNull());
+            QCOMPARE(selection(), want);
+        }
+    }
+
+    void fromLineStartGrowsTheSelectionWhileTyping()
+    {
+        load(QStringLiteral("xx Receive\nRe Rec Received"));
+        placeCursor(3);
+        const QList<QPair<QString, QPair<int, int>>> typing = {
+            {"R", {3, 4}},      {"Re", {3, 5}},       {"Rec", {3, 6}},
+            {"Receiv", {3, 9}}, {"Receive", {3, 10}}, {"Received", {18, 26}},
+        };
+        for (const auto &keystroke : typing) {
+            step(FindFromLineStart, PlainTextMatchCase, keystroke.first);
+            QCOMPARE(selection(), keystroke.second);
+        }
+        QCOMPARE(finished, QList<bool>({true, true, true, true, true, true}));
+    }
+
+    void notFoundTextRules()
+    {
+        load(QStringLiteral("abcd\nwxyz\nxy"));
+        step(FindNext, PlainTextMatchCase, QStringLiteral("ABC"));
+        QCOMPARE(notFoundText(), QStringLiteral("ABC"));
+        // A longer text holding it fails at once, whatever the mode.
+        step(FindNext, PlainText, QStringLiteral("ABCD"));
+        QCOMPARE(finished, QList<bool>({false, false}));
+        QCOMPARE(notFoundText(), QStringLiteral("ABC"));
+
+        // A shorter failed text keeps the longer one; an unrelated one replaces it.
+        edit->searchStateObject()->notFoundText = QStringLiteral("qwxyzq");
+        step(FindNext, PlainText, QStringLiteral("wxyzq"));
+        QCOMPARE(notFoundText(), QStringLiteral("qwxyzq"));
+        step(FindNext, PlainText, QStringLiteral("nothing"));
+        QCOMPARE(notFoundText(), QStringLiteral("nothing"));
+
+        // Cleared by success and by an empty text.
+        step(FindNext, PlainText, QStringLiteral("xy"));
+        QVERIFY(notFoundText().isEmpty());
+        step(FindNext, PlainText, QStringLiteral("nothing"));
+        step(FindAll, ParameterId, QStringLiteral("abc"));
+        QVERIFY(notFoundText().isEmpty());
+
+        // A find-all that runs neither reads nor changes it.
+        step(FindNext, PlainText, QStringLiteral("nothing"));
+        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
+        step(FindAll, PlainText, QStringLiteral("nothing more"));
+        QCOMPARE(ends.count(), 1);
+        QCOMPARE(notFoundText(), QStringLiteral("nothing"));
+    }
+
+    void notFoundTextClearedByEditAndClick()
+    {
+        load(QStringLiteral("abc"));
+        step(FindNext, PlainText, QStringLiteral("abcd"));
+        QCOMPARE(notFoundText(), QStringLiteral("abcd"));
+        edit->moveCursor(QTextCursor::End);
+        edit->insertPlainText(QStringLiteral("d"));
+        QVERIFY(notFoundText().isEmpty());
+        step(FindNext, PlainText, QStringLiteral("abcde"));
+        QCOMPARE(notFoundText(), QStringLiteral("abcde"));
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(notFoundText().isEmpty());
+    }
+
+    void findAll_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<bool>("caseSensitive");
+        QTest::addColumn<QList<int>>("lineNumbers");
+        QTest::addColumn<QList<int>>("columns");
+        QTest::newRow("no overlap") << "aaa"
+                                    << "aa" << true << QList<int>{1} << QList<int>{0};
+        QTest::newRow("two in one line")
+            << "\nxa a\n\nab"
+            << "a" << true << QList<int>{2, 2, 4} << QList<int>{1, 3, 0};
+        QTest::newRow("case matters") << "Abc\nabc"
+                                      << "abc" << true << QList<int>{2} << QList<int>{0};
+        QTest::newRow("case ignored") << "Abc\nabc"
+                                      << "abc" << false << QList<int>{1, 2} << QList<int>{0, 0};
+        QTest::newRow("no whole-word rule") << "[41 421]"
+                                            << "41 42" << true << QList<int>{1} << QList<int>{1};
+        QTest::newRow("nothing") << "abc"
+                                 << "x" << true << QList<int>{} << QList<int>{};
+    }
+
+    void findAll()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, keyword);
+        QFETCH(bool, caseSensitive);
+        QFETCH(QList<int>, lineNumbers);
+        QFETCH(QList<int>, columns);
+        load(document);
+        edit->setId(42);
+        placeCursor(1, 0);
+        QSignalSpy starts(edit.get(), &VisualizedTextEdit::start);
+        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
+        const QList<Found> results =
+            findAll(keyword, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        QCOMPARE(starts.count(), 1);
+        QCOMPARE(starts.at(0), QVariantList({QStringLiteral("test.log"), keyword}));
+        QCOMPARE(ends.count(), 1);
+        QCOMPARE(ends.at(0).at(0).toInt(), results.size());
+        QCOMPARE(results.size(), lineNumbers.size());
+        for (int i = 0; i < results.size(); ++i) {
+            const Found &f = results.at(i);
+            const QTextBlock block = edit->document()->findBlockByNumber(f.lineNumber - 1);
+            QCOMPARE(f.lineNumber, lineNumbers.at(i));
+            QCOMPARE(f.column, columns.at(i));
+            QCOMPARE(f.lineText, block.text());
+            QCOMPARE(f.length, keyword.length());
+            QCOMPARE(f.fieldId, 42u);
+            QCOMPARE(f.position, block.position() + f.column + f.length);
+            QVERIFY(f.position <= block.position() + block.length() - 1);
+        }
+        QCOMPARE(finished, QList<bool>{});
+        QCOMPARE(selection(), qMakePair(0, 1)); // a find-all leaves the cursor alone
+    }
+
+    void findAllThroughSearchUsesTheModesCase()
+    {
+        load(QStringLiteral("[0a 0B]\n[0A 0B]"));
+        QCOMPARE(findAll(VisualizedTextEdit::binaryDataSearchText(QStringLiteral("\n\u000b")),
+                         Qt::CaseSensitive)
+                     .size(),
+                 1);
+        int count = -1;
+        auto connection =
+            connect(edit.get(), &VisualizedTextEdit::end, this, [&count](int n) { count = n; });
+        step(FindAll, BinaryData, QStringLiteral("\n\u000b"));
+        QCOMPARE(count, 1); // the step would match both lines
+        step(FindAll, PlainText, QStringLiteral("0b"));
+        QCOMPARE(count, 2);
+        step(FindAll, PlainTextMatchCase, QStringLiteral("0b"));
+        QCOMPARE(count, 0);
+        disconnect(connection);
+    }
+
+    void goTo_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::newRow("top") << 1;
+        QTest::newRow("middle") << 250;
+        QTest::newRow("bottom") << 500;
+    }
+
+    void goTo()
+    {
+        QFETCH(int, line);
+        QStringList lines;
+        for (int i = 1; i <= 500; ++i)
+            lines << QStringLiteral("line %1 text").arg(i);
+        load(lines.join(QLatin1Char('\n')));
+        QCoreApplication::processEvents();
+        const QTextBlock block = edit->document()->findBlockByNumber(line - 1);
+        const Finding finding(nullptr, line, QString(), 5, 3, 0, block.position() + 5 + 3);
+        placeCursor(0);
+        edit->goTo(finding);
+        QCOMPARE(selection(), qMakePair(block.position() + 5, block.position() + 8));
+        QCOMPARE(edit->textCursor().selectedText(), block.text().mid(5, 3));
+        QScrollBar *bar = edit->verticalScrollBar();
+        if (line == 1)
+            QCOMPARE(bar->value(), bar->minimum());
+        else if (line == 500)
+            QCOMPARE(bar->value(), bar->maximum());
+        else
+            QVERIFY(qAbs(edit->cursorRect().center().y() - edit->height() / 2) <=
+                    3 * edit->cursorRect().height());
+    }
+};
+
+QTEST_MAIN(TestSearchEngine)
+#include "tst_searchengine.moc"
