@@ -3,7 +3,8 @@
 #include "search/finding.h"
 #include "search/searchresultslist.h"
 
-#include <QSignalBlocker>
+#include <algorithm>
+#include <cstdio>
 
 namespace
 {
@@ -25,6 +26,30 @@ const QVariant &resultBackground(int rowsBefore)
     static const QVariant odd = QColor(QStringLiteral("#E1FFFC"));
     static const QVariant even = QColor(QStringLiteral("#FFFFFF"));
     return rowsBefore % 2 ? odd : even;
+}
+
+// "    Line %d: %s" with the line passed through the local 8-bit encoding. Lines of printable
+// ASCII, nearly all of a log, come out of that round trip unchanged and are copied directly.
+QString resultRowText(int lineNumber, const QString &line)
+{
+    for (const QChar c : line) {
+        if (c.unicode() - 1u >= 0x7Fu)
+            return QString::asprintf("    Line %d: %s", lineNumber, line.toLocal8Bit().constData());
+    }
+    char number[16];
+    const int digits = std::snprintf(number, sizeof number, "%d", lineNumber);
+    static const char prefix[] = "    Line ";
+    const int prefixLength = int(sizeof prefix) - 1;
+    QString text(prefixLength + digits + 2 + line.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (int i = 0; i < prefixLength; ++i)
+        *out++ = QLatin1Char(prefix[i]);
+    for (int i = 0; i < digits; ++i)
+        *out++ = QLatin1Char(number[i]);
+    *out++ = QLatin1Char(':');
+    *out++ = QLatin1Char(' ');
+    std::copy(line.constBegin(), line.constEnd(), out);
+    return text;
 }
 
 void addRow(SearchResultsList *list, const QString &text, SearchResultsList::LineType lineType,
@@ -57,8 +82,7 @@ void SearchResultWindow::onSearchStarted(const QString &fileName, const QString 
 
 void SearchResultWindow::onResultFound(const Finding &finding)
 {
-    pendingTexts.append(QString::asprintf("    Line %d: %s", finding.lineNumber,
-                                          finding.lineText.toLocal8Bit().constData()));
+    pendingTexts.append(resultRowText(finding.lineNumber, finding.lineText));
     pendingRows.append(PendingRow{finding.lineNumber, finding.column, finding.length,
                                   finding.fieldId, finding.position});
     if (!collecting)
@@ -86,8 +110,7 @@ void SearchResultWindow::appendPendingRows()
         return;
     SearchResultsList *list = ui.resultsList;
     const int first = list->count();
-    // One insertion for all rows; their data is then set without a change signal per role,
-    // as the view lays the new rows out later anyway.
+    // One insertion for all rows.
     list->insertItems(first, pendingTexts);
 
     // Every result row is one text line high; the longest text gives the common width, so
@@ -101,21 +124,22 @@ void SearchResultWindow::appendPendingRows()
     const int width = list->sizeHintForIndex(list->model()->index(first + longest, 0)).width();
     const QVariant sizeHint = QSize(width, height);
 
-    const QVariant lineType = QVariant::fromValue(SearchResultsList::ResultLine);
-    {
-        const QSignalBlocker blocker(list->model());
-        for (int i = 0; i < pendingRows.size(); ++i) {
-            const PendingRow &row = pendingRows.at(i);
-            QListWidgetItem *item = list->item(first + i);
-            item->setData(Qt::BackgroundRole, resultBackground(first + i));
-            item->setData(SearchResultsList::ColumnRole, row.column);
-            item->setData(SearchResultsList::LengthRole, row.length);
-            item->setData(SearchResultsList::LineTypeRole, lineType);
-            item->setData(SearchResultsList::LineNumberRole, row.lineNumber);
-            item->setData(SearchResultsList::FieldIdRole, row.fieldId);
-            item->setData(SearchResultsList::PositionRole, row.position);
-            item->setData(Qt::SizeHintRole, sizeHint);
-        }
+    // The row data is assembled in a detached item and assigned, which shares it with the row
+    // and tells no one: the view lays the new rows out later anyway.
+    QListWidgetItem prototype;
+    prototype.setData(Qt::SizeHintRole, sizeHint); // first, as the layout asks every row for it
+    prototype.setData(SearchResultsList::LineTypeRole,
+                      QVariant::fromValue(SearchResultsList::ResultLine));
+    for (int i = 0; i < pendingRows.size(); ++i) {
+        const PendingRow &row = pendingRows.at(i);
+        prototype.setData(Qt::DisplayRole, pendingTexts.at(i));
+        prototype.setData(Qt::BackgroundRole, resultBackground(first + i));
+        prototype.setData(SearchResultsList::ColumnRole, row.column);
+        prototype.setData(SearchResultsList::LengthRole, row.length);
+        prototype.setData(SearchResultsList::LineNumberRole, row.lineNumber);
+        prototype.setData(SearchResultsList::FieldIdRole, row.fieldId);
+        prototype.setData(SearchResultsList::PositionRole, row.position);
+        *list->item(first + i) = prototype;
     }
     pendingTexts.clear();
     pendingRows.clear();
