@@ -12,6 +12,8 @@ CustomAreaWidget::CustomAreaWidget(VisualizedTextEdit *textEdit)
     : QWidget(textEdit), textEdit(textEdit)
 {
     setFont(ApplicationSettings::textFont());
+    // Both areas paint every pixel they are asked for: nothing behind them needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CustomAreaWidget::~CustomAreaWidget() = default;

@@ -7,9 +7,13 @@
 #include "view/lineicons.h"
 #include "view/visualizedtextarea.h"
 
+#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextBlock>
+#include <array>
+#include <memory>
 
 namespace
 {
@@ -24,6 +28,105 @@ QString &iconSpacer()
     static QString spacer(QLatin1Char(' '));
     return spacer;
 }
+
+// The rows are nearly always printable ASCII in a monospace font. Shaping each of them anew
+// with QPainter::drawText took most of a repaint, so they are laid out from a table of glyphs
+// and advances made once per font; the pixels are the same. Other characters take drawText.
+class RowTextPainter
+{
+public:
+    explicit RowTextPainter(const QFont &font)
+        : font(font), rawFont(QRawFont::fromFont(font)), metrics(font)
+    {
+        QString ascii;
+        for (ushort c = firstChar; c <= lastChar; ++c)
+            ascii += QChar(c);
+        const QVector<quint32> indexes = rawFont.glyphIndexesForString(ascii);
+        const QVector<QPointF> advances = rawFont.advancesForGlyphIndexes(indexes);
+        usable = rawFont.isValid() && indexes.size() == int(glyphs.size()) &&
+                 advances.size() == indexes.size();
+        for (int i = 0; usable && i < indexes.size(); ++i) {
+            glyphs[i] = indexes[i];
+            glyphAdvances[i] = advances[i].x();
+            usable = indexes[i] != 0; // no glyph: drawText would take a fallback font
+        }
+    }
+
+    // The painter of the current text font, made again only when the font changes.
+    static const RowTextPainter &forFont(const QFont &font)
+    {
+        static std::unique_ptr<RowTextPainter> cached;
+        if (!cached || cached->font != font)
+            cached = std::make_unique<RowTextPainter>(font);
+        return *cached;
+    }
+
+    // The text's advance width as QFontMetrics::horizontalAdvance gives it.
+    int advance(const QString &text) const
+    {
+        if (!isPlain(text))
+            return metrics.horizontalAdvance(text);
+        qreal width = 0;
+        for (const QChar c : text)
+            width += glyphAdvances[c.unicode() - firstChar];
+        return qRound(width);
+    }
+
+    // Like QPainter::drawText(x, top, width, height, Qt::AlignLeft, text) for one line.
+    void draw(QPainter &painter, int x, int top, int width, int height, const QString &text) const
+    {
+        if (text.isEmpty())
+            return;
+        if (!isPlain(text)) {
+            painter.drawText(x, top, width, height, Qt::AlignLeft, text);
+            return;
+        }
+        QVector<quint32> indexes;
+        QVector<QPointF> positions;
+        indexes.reserve(text.size());
+        positions.reserve(text.size());
+        const qreal baseline = top + metrics.ascent();
+        qreal left = x;
+        for (const QChar character : text) {
+            const int c = character.unicode() - firstChar;
+            // Blanks leave no ink; the rows hold many of them under the icons.
+            if (character != QLatin1Char(' ')) {
+                indexes.append(glyphs[c]);
+                positions.append(QPointF(left, baseline));
+            }
+            left += glyphAdvances[c];
+        }
+        if (indexes.isEmpty())
+            return;
+        QGlyphRun run;
+        run.setRawFont(rawFont);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+    }
+
+private:
+    static constexpr ushort firstChar = 0x20;
+    static constexpr ushort lastChar = 0x7E;
+
+    bool isPlain(const QString &text) const
+    {
+        if (!usable)
+            return false;
+        for (const QChar c : text) {
+            if (c.unicode() < firstChar || c.unicode() > lastChar)
+                return false;
+        }
+        return true;
+    }
+
+    QFont font;
+    QRawFont rawFont;
+    QFontMetrics metrics;
+    bool usable = false;
+    std::array<quint32, lastChar - firstChar + 1> glyphs{};
+    std::array<qreal, lastChar - firstChar + 1> glyphAdvances{};
+};
 
 bool isSafetyFaultMode()
 {
@@ -101,8 +204,8 @@ void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
     painter.fillRect(area->rect(), Qt::lightGray);
     painter.drawLine(0, area->y(), 0, area->height());
 
-    const QFontMetrics metrics = fontMetrics();
-    const int lineHeight = metrics.height();
+    const RowTextPainter &rowPainter = RowTextPainter::forFont(font());
+    const int lineHeight = fontMetrics().height();
     QTextBlock block = firstVisibleBlock();
     int n = block.blockNumber();
     int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
@@ -122,7 +225,7 @@ void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
             if (selectedLine == n)
                 painter.fillRect(1, top, areaWidth - 1, bottom - top, selectedRowColor);
             if (!text.isEmpty())
-                painter.drawText(4, top, areaWidth, lineHeight, Qt::AlignLeft, text);
+                rowPainter.draw(painter, 4, top, areaWidth, lineHeight, text);
             advance();
         }
         if (lineSelectionChanged) {
@@ -151,19 +254,21 @@ void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
             const QPixmap &icon = iconForLineType(record.type, selected);
             rowText = text.head;
             if (!icon.isNull()) {
-                const int iconX = metrics.horizontalAdvance(rowText);
+                const int iconX = rowPainter.advance(rowText);
                 QString &spacer = iconSpacer();
-                while (metrics.horizontalAdvance(spacer) < icon.width())
+                while (rowPainter.advance(spacer) < icon.width())
                     spacer += QLatin1Char(' ');
                 rowText += spacer;
                 // Not offset by the text indent: the icon overlaps the last pixels before it.
                 painter.drawPixmap(iconX, top, icon);
             }
             rowText += text.tail;
-            detailsPart = recordDetails(record, !icon.isNull());
+            // Only the selected row's details are shown.
+            if (selected)
+                detailsPart = recordDetails(record, !icon.isNull());
         }
 
-        painter.drawText(4, top, areaWidth, lineHeight, Qt::AlignLeft, rowText);
+        rowPainter.draw(painter, 4, top, areaWidth, lineHeight, rowText);
 
         if (selected) {
             detailsText = detailsPart.isEmpty()
