@@ -86,11 +86,15 @@ int main(int argc, char *argv[])
         }
     });
     const QRect rect = list->visualItemRect(middle);
+    edit->moveCursor(QTextCursor::Start);
     const double doubleClick = millisecondsOf([&] {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         QApplication::processEvents();
     });
-    const bool selected = edit->textCursor().selectedText() == keyword;
+    const bool selected = edit->textCursor().selectedText() == keyword &&
+                          edit->textCursor().blockNumber() + 1 ==
+                              middle->data(SearchResultsList::LineNumberRole).toInt();
     std::printf("scroll to the middle row: %.1f ms; 20 scroll steps with repaint: %.1f ms; "
                 "double-click to the match: %.1f ms (%s)\n",
                 scroll, wheel, doubleClick, selected ? "match selected" : "NOT SELECTED");

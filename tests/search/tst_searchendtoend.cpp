@@ -1,0 +1,183 @@
+#include "app/applicationsettings.h"
+#include "search/searchbar.h"
+#include "search/searchresultslist.h"
+#include "search/searchresultwindow.h"
+#include "ui/field.h"
+#include "ui/telvane.h"
+#include "view/visualizedtextedit.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+// A user's double-click: QTest's own sends only the second click of the pair.
+void doubleClick(QListWidget *list, QListWidgetItem *item)
+{
+    const QPoint centre = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+} // namespace
+
+// The main window with two panels, driven through the search bar and the results pane.
+class TestSearchEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    Telvane *window = nullptr;
+    QString first, second;
+
+    QString writeLog(const QString &name, const QStringList &lines)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+            return {};
+        file.write(lines.join(QLatin1Char('\n')).toUtf8());
+        return path;
+    }
+    template <typename T> T *barChild(const char *name) const
+    {
+        return window->searchBar()->findChild<T *>(QLatin1String(name));
+    }
+    QLineEdit *lineEdit() const { return barChild<QLineEdit>("lineEditSearchText"); }
+    SearchResultsList *list() const { return window->searchResultWindow()->resultsList(); }
+    VisualizedTextEdit *edit(unsigned id) const { return window->fieldById(id)->textEdit(); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(dir.isValid());
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines << QStringLiteral("2020-12-16 10:54:%1 [Comm] Received: [%2 02 00 00]")
+                         .arg(i % 60, 2, 10, QLatin1Char('0'))
+                         .arg(i % 3 == 0 ? QStringLiteral("01") : QStringLiteral("61"));
+        first = writeLog(QStringLiteral("first.log"), lines);
+        second = writeLog(QStringLiteral("second.log"), {"nothing here", "Received once"});
+        ApplicationSettings::instance().setValue(QStringLiteral("FileNames"), first);
+        window = new Telvane(false);
+        window->resize(1100, 800);
+        QVERIFY(QMetaObject::invokeMethod(window, "createFields", Q_ARG(QStringList, {second})));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window->fieldById(0) && window->fieldById(1));
+        QVERIFY(window->fieldById(0)->isActive());
+    }
+
+    void cleanupTestCase() { delete window; }
+
+    void typingSelectsInTheActivePanelOnly()
+    {
+        VisualizedTextEdit *view = edit(0);
+        view->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(lineEdit(), QStringLiteral("Rec"));
+        QCOMPARE(view->textCursor().selectedText(), QStringLiteral("Rec"));
+        QCOMPARE(view->textCursor().blockNumber(), 0);
+        QTest::keyClicks(lineEdit(), QStringLiteral("eived"));
+        QCOMPARE(view->textCursor().selectedText(), QStringLiteral("Received"));
+        QCOMPARE(view->textCursor().blockNumber(), 0); // grown in place
+        QVERIFY(!edit(1)->textCursor().hasSelection());
+
+        QTest::keyClick(lineEdit(), Qt::Key_Return);
+        QCOMPARE(view->textCursor().blockNumber(), 1);
+        QTest::keyClick(lineEdit(), Qt::Key_Up);
+        QTest::keyClick(lineEdit(), Qt::Key_Up);
+        QCOMPARE(view->textCursor().blockNumber(), 299); // wrapped backwards
+        QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::black));
+
+        QTest::keyClick(lineEdit(), Qt::Key_X);
+        QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::red));
+        QCOMPARE(view->textCursor().blockNumber(), 299);
+        QVERIFY(!view->textCursor().hasSelection());
+        QTest::keyClick(lineEdit(), Qt::Key_Backspace);
+        QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::black));
+        lineEdit()->clear();
+    }
+
+    void parameterIdSearch()
+    {
+        QTest::mouseClick(barChild<QRadioButton>("radioButtonParameterID"), Qt::LeftButton);
+        edit(0)->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(lineEdit(), QStringLiteral("258"));
+        // "1 02 00 00" also matches inside "61 02 00 00" in a step.
+        QCOMPARE(edit(0)->textCursor().selectedText(), QStringLiteral("1 02 00 00"));
+        QTest::keyClick(lineEdit(), Qt::Key_Period);
+        QTest::keyClick(lineEdit(), Qt::Key_A);
+        QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::red));
+        lineEdit()->clear();
+        QTest::mouseClick(barChild<QRadioButton>("radioButtonPlainText"), Qt::LeftButton);
+    }
+
+    void findAllFillsThePaneAndDoubleClickGoesBack()
+    {
+        window->searchResultWindow()->onPushButtonClearPressed();
+        window->searchResultWindow()->hide();
+        QTest::mouseClick(barChild<QCheckBox>("checkBoxMatchCase"), Qt::LeftButton);
+        QTest::keyClicks(lineEdit(), QStringLiteral("Received"));
+        QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QVERIFY(window->searchResultWindow()->isVisible());
+        QCOMPARE(list()->count(), 302);
+        QCOMPARE(list()->item(0)->text(),
+                 QStringLiteral("Text to search: Received\nFilename: ") + first);
+        QCOMPARE(list()->item(301)->text(), QStringLiteral("Summary: Found 300 matches"));
+
+        // Show/Hide and Clear Results are wired by the main window.
+        auto *showOrHide = barChild<QPushButton>("pushButtonShowOrHide");
+        QTest::mousePress(showOrHide, Qt::LeftButton);
+        QVERIFY(!window->searchResultWindow()->isVisible());
+        QCOMPARE(showOrHide->text(), QStringLiteral("Show Results"));
+        QTest::mouseRelease(showOrHide, Qt::LeftButton);
+        QTest::mousePress(showOrHide, Qt::LeftButton);
+        QTest::mouseRelease(showOrHide, Qt::LeftButton);
+        QVERIFY(window->searchResultWindow()->isVisible());
+
+        VisualizedTextEdit *view = edit(0);
+        view->moveCursor(QTextCursor::Start);
+        QListWidgetItem *row = list()->item(151); // line 151
+        list()->scrollToItem(row);
+        for (int click = 0; click < 2; ++click) {
+            doubleClick(list(), row);
+            QCOMPARE(view->textCursor().blockNumber(), 150);
+            QCOMPARE(view->textCursor().selectedText(), QStringLiteral("Received"));
+            view->moveCursor(QTextCursor::End);
+        }
+        // Header and summary rows do nothing.
+        view->moveCursor(QTextCursor::Start);
+        list()->scrollToTop();
+        doubleClick(list(), list()->item(0));
+        QVERIFY(!view->textCursor().hasSelection());
+        QCOMPARE(view->textCursor().position(), 0);
+
+        QTest::mousePress(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
+        QTest::mouseRelease(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
+        QCOMPARE(list()->count(), 0);
+    }
+
+    void rowsOfAClosedPanelDoNothing()
+    {
+        // Make the second panel active by a click, search it, then close it.
+        QTest::mouseClick(edit(1)->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(window->fieldById(1)->isActive());
+        QVERIFY(!window->fieldById(0)->isActive());
+        lineEdit()->setText(QStringLiteral("Received"));
+        window->searchBar()->searchAll();
+        QCOMPARE(list()->count(), 3);
+        QCOMPARE(list()->item(1)->data(SearchResultsList::FieldIdRole).toUInt(), 1u);
+        QTest::mouseClick(
+            window->fieldById(1)->findChild<QPushButton *>(QStringLiteral("pushButtonCloseField")),
+            Qt::LeftButton);
+        QTRY_VERIFY(!window->fieldById(1));
+        doubleClick(list(), list()->item(1));
+        QCOMPARE(list()->count(), 3);
+    }
+};
+
+QTEST_MAIN(TestSearchEndToEnd)
+#include "tst_searchendtoend.moc"

@@ -1,0 +1,177 @@
+#include "app/applicationsettings.h"
+#include "search/finding.h"
+#include "search/searchresultslist.h"
+#include "search/searchresultwindow.h"
+#include "ui/telvane.h"
+
+#include <QStandardPaths>
+#include <QtTest>
+
+class TestSearchResults : public QObject
+{
+    Q_OBJECT
+
+private:
+    SearchResultWindow *window = nullptr;
+    SearchResultsList *list() const { return window->resultsList(); }
+
+    void addSearch(const QString &searchText, const QStringList &lines, int column = 0,
+                   int length = 1)
+    {
+        window->onSearchStarted(QStringLiteral("/logs/a.log"), searchText);
+        for (int i = 0; i < lines.size(); ++i) {
+            const Finding finding(nullptr, i + 10, lines.at(i), column, length, 7u,
+                                  100 * i + column + length);
+            window->onResultFound(finding);
+        }
+        window->onSearchEnd(lines.size());
+    }
+    QString background(int row) const
+    {
+        return qvariant_cast<QColor>(list()->item(row)->data(Qt::BackgroundRole)).name();
+    }
+    int lineType(int row) const
+    {
+        return list()->item(row)->data(SearchResultsList::LineTypeRole).toInt();
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        window = new SearchResultWindow;
+        window->resize(600, 300);
+    }
+
+    void cleanup()
+    {
+        delete window;
+        window = nullptr;
+    }
+
+    void lineTypeIsRegistered()
+    {
+        const int id = QMetaType::type("SearchResultsList::LineType");
+        QVERIFY(id != QMetaType::UnknownType);
+        QCOMPARE(id, qMetaTypeId<SearchResultsList::LineType>());
+        QVERIFY(QMetaType::typeFlags(id) & QMetaType::IsEnumeration);
+        QCOMPARE(QMetaType::sizeOf(id), 4);
+    }
+
+    void form()
+    {
+        QCOMPARE(window->objectName(), QStringLiteral("searchResults"));
+        QCOMPARE(list()->objectName(), QStringLiteral("resultsList"));
+        QVERIFY(!list()->alternatingRowColors());
+        QCOMPARE(list()->font().family(), ApplicationSettings::textFont().family());
+        QCOMPARE(list()->font().pointSize(), ApplicationSettings::textFont().pointSize());
+    }
+
+    void rowsOfOneSearch()
+    {
+        QVERIFY(!window->isVisible());
+        addSearch(QStringLiteral("41 42"), {"x: 41 42", "\u00e4 41 42 y", "41 42"}, 3, 5);
+        QVERIFY(window->isVisible());
+        QCOMPARE(list()->count(), 5);
+        QCOMPARE(list()->item(0)->text(),
+                 QStringLiteral("Text to search: 41 42\nFilename: /logs/a.log"));
+        QCOMPARE(list()->item(1)->text(), QStringLiteral("    Line 10: x: 41 42"));
+        QCOMPARE(list()->item(2)->text(), QStringLiteral("    Line 11: \u00e4 41 42 y"));
+        QCOMPARE(list()->item(4)->text(), QStringLiteral("Summary: Found 3 matches"));
+        const QStringList colours = {"#c8fdc6", "#e1fffc", "#ffffff", "#e1fffc", "#fec7c9"};
+        const QList<int> types = {SearchResultsList::HeaderLine, SearchResultsList::ResultLine,
+                                  SearchResultsList::ResultLine, SearchResultsList::ResultLine,
+                                  SearchResultsList::SummaryLine};
+        for (int row = 0; row < 5; ++row) {
+            QCOMPARE(background(row), colours.at(row));
+            QCOMPARE(lineType(row), types.at(row));
+            QCOMPARE(list()->item(row)->data(SearchResultsList::LineTypeRole).userType(),
+                     qMetaTypeId<SearchResultsList::LineType>());
+        }
+        QListWidgetItem *second = list()->item(2);
+        QCOMPARE(second->data(SearchResultsList::ColumnRole).toInt(), 3);
+        QCOMPARE(second->data(SearchResultsList::LengthRole).toInt(), 5);
+        QCOMPARE(second->data(SearchResultsList::LineNumberRole).toInt(), 11);
+        QCOMPARE(second->data(SearchResultsList::FieldIdRole).toUInt(), 7u);
+        QCOMPARE(second->data(SearchResultsList::PositionRole).toInt(), 108);
+        QVERIFY(!list()->item(0)->data(SearchResultsList::PositionRole).isValid());
+    }
+
+    void emptySearchAndAccumulation()
+    {
+        addSearch(QStringLiteral("zz"), {});
+        QCOMPARE(list()->count(), 2);
+        QCOMPARE(list()->item(1)->text(), QStringLiteral("Summary: Found 0 matches"));
+        addSearch(QStringLiteral("a"), {"a", "ba"});
+        addSearch(QStringLiteral("b"), {"b", "bb", "bbb"});
+        QCOMPARE(list()->count(), 2 + 4 + 5);
+        QCOMPARE(list()->item(2)->text(),
+                 QStringLiteral("Text to search: a\nFilename: /logs/a.log"));
+        // The parity counts every row above, earlier searches included.
+        QCOMPARE(background(3), QStringLiteral("#e1fffc"));
+        QCOMPARE(background(4), QStringLiteral("#ffffff"));
+        QCOMPARE(background(7), QStringLiteral("#e1fffc"));
+        QCOMPARE(background(8), QStringLiteral("#ffffff"));
+        QCOMPARE(background(9), QStringLiteral("#e1fffc"));
+        QCOMPARE(list()->item(10)->text(), QStringLiteral("Summary: Found 3 matches"));
+        window->onPushButtonClearPressed();
+        QCOMPARE(list()->count(), 0);
+        addSearch(QStringLiteral("a"), {"a"});
+        QCOMPARE(background(1), QStringLiteral("#e1fffc"));
+    }
+
+    void doubleClickWithoutMainWindowDoesNothing()
+    {
+        QVERIFY(!Telvane::instance());
+        window->show();
+        addSearch(QStringLiteral("a"), {"a", "a"});
+        for (int row = 0; row < list()->count(); ++row) {
+            const QRect rect = list()->visualItemRect(list()->item(row));
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+            QTest::mouseDClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        }
+        QCOMPARE(list()->count(), 4);
+    }
+
+    void delegateHighlightsTheMatch()
+    {
+        window->show();
+        // The log line holds ": " itself; the highlight must still sit on the match.
+        const QString line = QStringLiteral("a: b XYZ c");
+        addSearch(QStringLiteral("XYZ"), {line}, 5, 3);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QImage image = list()->viewport()->grab().toImage();
+        const QRect header = list()->visualItemRect(list()->item(0));
+        const QRect row = list()->visualItemRect(list()->item(1));
+        QVERIFY(header.height() > row.height()); // two lines against one
+
+        const QFontMetrics metrics(list()->font());
+        const QString text = list()->item(1)->text();
+        const int start = text.indexOf(QLatin1String(": ")) + 2 + 5;
+        const int leftWidth = metrics.boundingRect(text.left(start)).width();
+        const int highlight = metrics.boundingRect(text.left(start + 3)).width() - leftWidth;
+        const int from = row.left() + leftWidth - 1 + 3;
+        const int y = row.center().y();
+        auto pixel = [&](int x) { return image.pixelColor(x, y).name(); };
+        auto isYellow = [&](int x) {
+            const QColor c = image.pixelColor(x, y);
+            return c.red() > 200 && c.green() > 200 && c.blue() < 100;
+        };
+        int yellow = 0;
+        for (int x = row.left(); x < row.left() + 400 && x < image.width(); ++x) {
+            if (isYellow(x)) {
+                ++yellow;
+                QVERIFY2(x >= from && x < from + highlight, qPrintable(QString::number(x)));
+            }
+        }
+        QVERIFY(yellow > highlight / 2);
+        QCOMPARE(pixel(row.left() + 1), QStringLiteral("#e1fffc"));
+        QCOMPARE(pixel(from + highlight + 40), QStringLiteral("#e1fffc"));
+        QCOMPARE(image.pixelColor(header.right() - 2, header.center().y()).name(),
+                 QStringLiteral("#c8fdc6"));
+    }
+};
+
+QTEST_MAIN(TestSearchResults)
+#include "tst_searchresults.moc"
