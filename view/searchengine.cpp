@@ -44,8 +44,8 @@ bool findInBlock(const QTextBlock &block, const QString &expression, const QStri
     return false;
 }
 
-// The document's find from position `from`, stopping after `lastBlock`: the wrapped step of a
-// search only needs the part of the document that the first scan did not cover.
+// The document's find from position `from`, stopping after `lastBlock` (an invalid block: at
+// the document's end or start).
 QTextCursor findUpTo(QTextDocument *document, const QString &expression, int from,
                      QTextDocument::FindFlags options, const QTextBlock &lastBlock)
 {
@@ -136,36 +136,32 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     }
     const QTextCursor saved = cursor;
 
-    bool success = find(text, flags);
-    if (!success) {
-        // Wrap once: backwards from one character before the end, forwards from the start.
-        // Everything from where the first scan began to the far end is known to hold no
-        // match, so the second scan stops at the block in which the first one started.
-        QTextDocument *doc = document();
-        const int endPosition = doc->characterCount() - 1;
-        const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
-        QTextCursor match;
+    // The document's find, done here so that blocks without the text are ruled out cheaply:
+    // from the cursor to the far end, then once more after wrapping. Everything from where the
+    // first scan began to the far end is then known to hold no match, so the second scan
+    // stops at the block in which the first one started.
+    QTextDocument *doc = document();
+    const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
+    QTextCursor match = findUpTo(doc, text, firstFrom, flags, QTextBlock());
+    if (match.isNull()) {
+        // Backwards from one character before the end, forwards from the start.
         if (backward) {
             const QTextBlock lastBlock =
                 firstFrom > 0 ? doc->findBlock(firstFrom - 1) : QTextBlock();
-            match = findUpTo(doc, text, endPosition - 1, flags, lastBlock);
+            match = findUpTo(doc, text, doc->characterCount() - 2, flags, lastBlock);
         } else {
             match = findUpTo(doc, text, 0, flags, doc->findBlock(firstFrom));
         }
-        if (!match.isNull()) {
-            setTextCursor(match);
-            ensureCursorVisible();
-            success = true;
-        }
     }
-
-    if (!success) {
+    if (match.isNull()) {
         setTextCursor(saved);
         if (!notFoundText.contains(text))
             notFoundText = text;
         emit searchFinished(false);
         return;
     }
+    setTextCursor(match);
+    ensureCursorVisible();
     notFoundText.clear();
     emit searchFinished(true);
 }

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     // Each step is timed right after a bare find in the same direction, so that both see the
     // same machine load; the ratio compares the fastest of each over the rounds.
     std::vector<double> forwardFloor, backwardFloor;
-    const int rounds = 3;
+    const int rounds = 5;
     for (int round = 0; round < rounds; ++round) {
         for (Case &c : cases) {
             const bool backward = c.direction == FindPrevious;

@@ -218,9 +218,9 @@ private slots:
         QCOMPARE(selection(), qMakePair(start, end));
     }
 
-    // The wrapped scan covers only what the first scan did not; the result must be what a
-    // complete wrap with the document's own find gives.
-    void wrapMatchesTheDocumentsFind()
+    // The engine scans the document itself, and its wrapped scan covers only what the first
+    // scan did not; every step must select what the document's own find with a full wrap does.
+    void stepsMatchTheDocumentsFind()
     {
         QStringList lines;
         QRandomGenerator random(7);
