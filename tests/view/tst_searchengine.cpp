@@ -10,9 +10,27 @@
 #include <QTextBlock>
 #include <QtTest>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
+// Runs `write` with standard error redirected into a file and returns what it wrote.
+template <typename Write> QByteArray captureStandardError(Write write)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(file.handle(), STDERR_FILENO);
+    write();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
 struct Found {
     int lineNumber;
     QString lineText;
@@ -411,6 +429,27 @@ private slots:
         step(FindAll, PlainTextMatchCase, QStringLiteral("0b"));
         QCOMPARE(count, 0);
         disconnect(connection);
+    }
+
+    void timingLinesAndFoundPalette()
+    {
+        load(QStringLiteral("abc\nabc"));
+        edit->setPalette(QPalette());
+        const QByteArray stepOutput =
+            captureStandardError([this] { step(FindNext, PlainText, QStringLiteral("abc")); });
+        QVERIFY(QRegularExpression(QStringLiteral("^VisualizedTextEdit::search: \\d+ msec\n$"))
+                    .match(QString::fromLocal8Bit(stepOutput))
+                    .hasMatch());
+        QCOMPARE(edit->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::red));
+        QCOMPARE(edit->palette().color(QPalette::Inactive, QPalette::HighlightedText),
+                 QColor(Qt::white));
+
+        edit->setPalette(QPalette());
+        const Finding finding(nullptr, 2, QString(), 0, 3, 0, 7);
+        const QByteArray goToOutput = captureStandardError([&] { edit->goTo(finding); });
+        QVERIFY(goToOutput.startsWith("VisualizedTextEdit::goTo: "));
+        QCOMPARE(edit->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::red));
+        QCOMPARE(selection(), qMakePair(4, 7));
     }
 
     void goTo_data()
