@@ -40,7 +40,7 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     connect(this, &VisualizedTextEdit::forceVisualizedTextAreaToBePainted, this,
             &VisualizedTextEdit::paintVisualizedTextArea, Qt::QueuedConnection);
 
-    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
+    applyMargins(lineNumberAreaWidth());
 }
 
 VisualizedTextEdit::~VisualizedTextEdit()
@@ -50,9 +50,36 @@ VisualizedTextEdit::~VisualizedTextEdit()
     delete searchState;
 }
 
+void VisualizedTextEdit::applyMargins(int gutterWidth)
+{
+    // Setting equal margins again would still lay out the scroll area's children.
+    const QMargins margins(gutterWidth, 0, visualizedAreaWidth, 0);
+    if (!loadingText && viewportMargins() != margins)
+        setViewportMargins(margins);
+}
+
 void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text)
 {
+    // Any change of the viewport's width makes Qt lay out every block of the document again,
+    // which for a big log costs about as much time and memory as loading it. So the gutter gets
+    // the width of the new line count while the view is empty, and the margins stay as they are
+    // while the document fills (it passes through other block counts on the way). A line
+    // separator other than the line feed merely makes the gutter widen afterwards.
+    int newBlockCount = 1;
+    for (int at = text.indexOf(QLatin1Char('\n')); at >= 0;
+         at = text.indexOf(QLatin1Char('\n'), at + 1))
+        ++newBlockCount;
+    const int newGutterWidth = gutterWidthFor(newBlockCount);
+    if (newGutterWidth != lineNumberAreaWidth()) {
+        clear();
+        applyMargins(newGutterWidth);
+    }
+    loadingText = true;
     setPlainText(text);
+    loadingText = false;
+    applyMargins(lineNumberAreaWidth());
+    // The areas were placed while the view was empty; with unchanged margins nothing moves them.
+    placeAreas();
     document()->setMetaInformation(QTextDocument::DocumentTitle, fileName);
 }
 
@@ -71,27 +98,32 @@ void VisualizedTextEdit::moveCursorToEnd()
 void VisualizedTextEdit::setVisualizedTextAreaWidth(int width)
 {
     visualizedAreaWidth = width;
-    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
+    applyMargins(lineNumberAreaWidth());
     repaint();
 }
 
 void VisualizedTextEdit::setVisualizedTextAreaEnabled(bool on)
 {
     visualizedAreaWidth = on ? ApplicationSettings::instance().visualizedAreaWidth() : 0;
-    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
+    applyMargins(lineNumberAreaWidth());
 }
 
 int VisualizedTextEdit::lineNumberAreaWidth() const
 {
+    return gutterWidthFor(blockCount());
+}
+
+int VisualizedTextEdit::gutterWidthFor(int blockCount) const
+{
     int digits = 1;
-    for (int max = qMax(1, blockCount()); max >= 10; max /= 10)
+    for (int max = qMax(1, blockCount); max >= 10; max /= 10)
         ++digits;
     return 10 + digits * fontMetrics().horizontalAdvance(QLatin1Char('9'));
 }
 
 void VisualizedTextEdit::updateMargins(int)
 {
-    setViewportMargins(lineNumberAreaWidth(), 0, visualizedAreaWidth, 0);
+    applyMargins(lineNumberAreaWidth());
 }
 
 void VisualizedTextEdit::updateLineNumberArea(const QRect &rect, int dy)
@@ -108,7 +140,11 @@ void VisualizedTextEdit::updateLineNumberArea(const QRect &rect, int dy)
 void VisualizedTextEdit::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
+    placeAreas();
+}
 
+void VisualizedTextEdit::placeAreas()
+{
     const QRect cr = contentsRect();
     const int gutterWidth = lineNumberAreaWidth();
     lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth, cr.height()));

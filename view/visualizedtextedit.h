@@ -74,6 +74,10 @@ private:
     // The side areas forward presses and wheel turns to the protected handlers.
     friend class CustomAreaWidget;
 
+    int gutterWidthFor(int blockCount) const;
+    void applyMargins(int gutterWidth);
+    void placeAreas();
+
     LineNumberArea *lineNumberArea;
     VisualizedTextArea *visualizedTextArea;
     int selectedLine;
@@ -83,4 +87,5 @@ private:
     bool lineSelectionChanged;
     QPalette normalPalette;
     QPalette foundPalette;
+    bool loadingText = false; // margins wait while setLogText replaces the document
 };

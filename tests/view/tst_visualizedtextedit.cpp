@@ -137,6 +137,47 @@ private slots:
         QCOMPARE(view->lineNumberWidget()->width(), 10 + nine);
     }
 
+    void gutterAfterLoad_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("digits");
+        const QString hundredFifty = QString(149, QLatin1Char('\n'));
+        QTest::newRow("grows to three digits") << "a\nb" << hundredFifty << 3;
+        QTest::newRow("shrinks to one digit") << hundredFifty << "a\nb" << 1;
+        QTest::newRow("same width") << "1\n2\n3"
+                                    << "a\nb" << 1;
+        QTest::newRow("trailing line feed starts a line")
+            << QString() << "1\n2\n3\n4\n5\n6\n7\n8\n9\n"
+            << 2;
+        // Carriage returns alone also end lines; the gutter still ends up right.
+        QTest::newRow("carriage returns") << QString() << "1\r2\r3\r4\r5\r6\r7\r8\r9\r10" << 2;
+        QTest::newRow("empty text") << hundredFifty << QString() << 1;
+    }
+
+    void gutterAfterLoad()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, text);
+        QFETCH(int, digits);
+        VisualizedTextEdit view;
+        view.resize(600, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setLogText(QStringLiteral("before.log"), before);
+        view.setLogText(QStringLiteral("after.log"), text);
+
+        const int expected = 10 + digits * view.fontMetrics().horizontalAdvance(QLatin1Char('9'));
+        QCOMPARE(view.lineNumberAreaWidth(), expected);
+        QCOMPARE(view.viewport()->x(), view.contentsRect().left() + expected);
+        QCOMPARE(view.lineNumberWidget()->width(), expected);
+        QCOMPARE(view.document()->metaInformation(QTextDocument::DocumentTitle),
+                 QStringLiteral("after.log"));
+        QCOMPARE(view.toPlainText(), QString(text)
+                                         .replace(QLatin1Char('\r'), QChar::ParagraphSeparator)
+                                         .replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
+    }
+
     void stripWidth()
     {
         auto view = shownView(logLines(5, {}), 250);
