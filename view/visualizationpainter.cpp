@@ -7,6 +7,7 @@
 #include "view/lineicons.h"
 #include "view/visualizedtextarea.h"
 
+#include <QCoreApplication>
 #include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
@@ -55,7 +56,10 @@ public:
     // The painter of the current text font, made again only when the font changes.
     static const RowTextPainter &forFont(const QFont &font)
     {
-        static std::unique_ptr<RowTextPainter> cached;
+        if (!cached) {
+            // The raw font must go while the application's font machinery still exists.
+            qAddPostRoutine([] { cached.reset(); });
+        }
         if (!cached || cached->font != font)
             cached = std::make_unique<RowTextPainter>(font);
         return *cached;
@@ -120,6 +124,8 @@ private:
         return true;
     }
 
+    static std::unique_ptr<RowTextPainter> cached;
+
     QFont font;
     QRawFont rawFont;
     QFontMetrics metrics;
@@ -127,6 +133,8 @@ private:
     std::array<quint32, lastChar - firstChar + 1> glyphs{};
     std::array<qreal, lastChar - firstChar + 1> glyphAdvances{};
 };
+
+std::unique_ptr<RowTextPainter> RowTextPainter::cached;
 
 bool isSafetyFaultMode()
 {
