@@ -25,7 +25,7 @@
 namespace
 {
 const int logLines = 1000000;
-const int runsPerCase = 3;
+const int runsPerCase = 5;
 const double allowedRatio = 1.05;
 const QSize windowSize(1200, 900);
 
