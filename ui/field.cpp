@@ -195,13 +195,14 @@ bool Field::openFile(const QString &fileName)
     const bool opened =
         QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly | QIODevice::Text);
     if (opened) {
+        // This very call opens the file; the combo box must not open it a second time, neither
+        // when the first item added becomes current nor when the item is selected.
+        const QSignalBlocker blocker(ui.fileNameInput);
         int index = ui.fileNameInput->findData(fileName);
         if (index < 0) {
             ui.fileNameInput->addItem(fileName, fileName);
             index = ui.fileNameInput->findData(fileName);
         }
-        // This very call opens the file; the combo box must not open it a second time.
-        const QSignalBlocker blocker(ui.fileNameInput);
         ui.fileNameInput->setCurrentIndex(index);
     }
 

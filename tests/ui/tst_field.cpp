@@ -183,6 +183,27 @@ private slots:
         QCOMPARE(field.textEdit()->documentTitle(), listed);
     }
 
+    void openingLoadsTheFileOnce_data()
+    {
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("first entry of an empty list") << false;
+        QTest::newRow("already listed") << true;
+    }
+
+    // Selecting the file's entry must not make the combo box load it a second time.
+    void openingLoadsTheFileOnce()
+    {
+        QFETCH(bool, listed);
+        QTemporaryDir elsewhere;
+        const QString log = listed ? (QDir().mkpath(folder), writeLog("log.log", "a\n"))
+                                   : writeFile(elsewhere.filePath("log.log"), "a\n");
+        Field field(nullptr, QString());
+        QSignalSpy loads(field.textEdit(), &QPlainTextEdit::textChanged);
+        QVERIFY(field.openFile(log));
+        QCOMPARE(loads.count(), 1);
+        QCOMPARE(field.fileName(), log);
+    }
+
     void reloadKeepsEntriesAndMovesToEnd()
     {
         QDir().mkpath(folder);
