@@ -1,11 +1,10 @@
 #include "app/applicationsettings.h"
 #include "app/scopetimer.h"
+#include "tests/testsupport.h"
 
 #include <QDir>
 #include <QFontMetrics>
-#include <QTemporaryFile>
 #include <QtTest>
-#include <unistd.h>
 
 namespace
 {
@@ -14,22 +13,6 @@ struct FakeField {
     QString fileName() const { return name; }
 };
 
-// Runs `write` with standard error redirected into a file and returns what it wrote.
-template <typename Write> QByteArray captureStandardError(Write write)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(file.handle(), STDERR_FILENO);
-    write();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
-}
 } // namespace
 
 class TestApplicationSettings : public QObject
@@ -145,7 +128,7 @@ private slots:
 
     void scopeTimerWritesOneLine()
     {
-        const QByteArray written = captureStandardError([] {
+        const QByteArray written = testsupport::captureStandardError([] {
             ScopeTimer timer("VisualizedTextEdit::search");
             QTest::qSleep(20);
         });

@@ -1,4 +1,5 @@
 #include "app/applicationsettings.h"
+#include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
@@ -42,11 +43,8 @@ class TestField : public QObject
 
     QString writeFile(const QString &path, const QByteArray &content)
     {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write(content);
-        return QFileInfo(path).absoluteFilePath();
+        return testsupport::writeFile(path, content) ? QFileInfo(path).absoluteFilePath()
+                                                     : QString();
     }
 
     QString writeLog(const QString &name, const QByteArray &content)

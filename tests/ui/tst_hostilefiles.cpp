@@ -1,4 +1,5 @@
 #include "app/applicationsettings.h"
+#include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
@@ -21,9 +22,7 @@ QComboBox *comboBox(const Field &field)
 
 void writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), qint64(content.size()));
+    QVERIFY(testsupport::writeFile(path, content));
 }
 
 QByteArray binaryDump()
