@@ -21,7 +21,7 @@ configure: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
 
 build: configure
-	@cmake --build $(BUILD_DIR) -j$(JOBS)
+	@cmake --build $(BUILD_DIR) -j$(JOBS) -- --no-print-directory
 
 run: build
 	@scripts/run.sh $(ARGS)
@@ -35,7 +35,7 @@ bench: build
 # The whole project and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	@cmake --build $(SANITIZE_DIR) -j$(JOBS) -- --no-print-directory
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
 # libFuzzer targets built with clang, each run for FUZZ_SECONDS.
