@@ -85,25 +85,19 @@ void TestSafetyFaults::detailsAndSelection()
     QVERIFY(decodeSafetyFaults({}, 0).texts.isEmpty());
 }
 
+// The drives show the English texts in German too, entry for entry.
 void TestSafetyFaults::germanCatalogue()
 {
-    QCOMPARE(englishFaultCatalogue().size(), 35);
-    QCOMPARE(germanFaultCatalogue().size(), 35);
-    const QStringList lines{"EXT FAIL,116,a,0001000000000000,b",
-                            "INT FAIL,100,a,0102000100010000,b", "INT FAIL,89,a,b",
-                            "INT FAIL,69,a,0001000200030004,b"};
-    const SafetyFaultTexts english = decodeSafetyFaults(lines, 3);
+    QStringList lines{"INT FAIL,89,a,b", "INT FAIL,69,a,0001000200030004,b"};
+    for (const quint32 id : englishFaultCatalogue().keys())
+        lines << QStringLiteral("EXT FAIL,%1,a,0102000100010000,b").arg(id);
+    const SafetyFaultTexts english = decodeSafetyFaults(lines, 1);
     setTextLanguage(German);
-    const SafetyFaultTexts german = decodeSafetyFaults(lines, 3);
+    const SafetyFaultTexts german = decodeSafetyFaults(lines, 1);
+    QVERIFY(!english.texts.contains(QString()));
     QCOMPARE(german.texts, english.texts);
     QCOMPARE(german.details, english.details);
     QVERIFY(german.details.contains(QStringLiteral("SS1Ramp(RPM): 2")));
-    const auto &en = englishFaultCatalogue();
-    const auto &de = germanFaultCatalogue();
-    for (auto it = en.begin(); it != en.end(); ++it) {
-        QCOMPARE(de.value(it.key()).name, it->name);
-        QCOMPARE(de.value(it.key()).fields, it->fields);
-    }
 }
 
 QTEST_APPLESS_MAIN(TestSafetyFaults)

@@ -1,4 +1,5 @@
-#include <QDir>
+#include "tests/testsupport.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -67,29 +68,24 @@ void TestTelvaneDecode::samples_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("line");
 
-    QTest::newRow("joined read response")
-        << sample("serial-session.log")
-        << QByteArray("Line 7 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=564.0 VALUE=500 \n");
-    QTest::newRow("write echo hidden")
-        << sample("serial-session.log")
-        << QByteArray("Line 16 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=410.0 \n");
-    QTest::newRow("error response")
-        << sample("serial-session.log")
-        << QByteArray("Line 41 data: TL ADDR=5 \"RESPONSE: ERROR\" PARAM=410.0 Error: \"Upper Or "
-                      "Lower Limit Exceeded [0x02]\"\n");
-    QTest::newRow("raw data") << sample("serial-session.log")
-                              << QByteArray("Line 70 data: len = 004 [OK..]\n");
-    QTest::newRow("envelope inner length 60")
-        << sample("usb-envelopes.log")
-        << QByteArray("Line 21 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=14.0 VALUE=\"Velmora FC-302 "
-                      "drive, 400 V, 15 kW, serial 00412\" \n");
-    QTest::newRow("dpv1 lists")
-        << sample("dpv1-session.log")
-        << QByteArray("Line 6 data: DPV1 \"RESPONSE: OK\" VALUE=3 values { 1500 42 \"Pump \" } \n");
-    QTest::newRow("dpv1 volatile write")
-        << sample("dpv1-session.log")
-        << QByteArray("Line 20 data: DPV1 \"WRITING TO VOLATILE MEMEORY REQUEST\" PARAM=1001.0 "
-                      "VALUE=1000 \n");
+    const auto row = [](const char *name, const char *file, const char *line) {
+        QTest::newRow(name) << sample(file) << QByteArray(line);
+    };
+    row("joined read response", "serial-session.log",
+        "Line 7 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=564.0 VALUE=500 \n");
+    row("write echo hidden", "serial-session.log",
+        "Line 16 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=410.0 \n");
+    row("error response", "serial-session.log",
+        "Line 41 data: TL ADDR=5 \"RESPONSE: ERROR\" PARAM=410.0 Error: \"Upper Or Lower Limit "
+        "Exceeded [0x02]\"\n");
+    row("raw data", "serial-session.log", "Line 70 data: len = 004 [OK..]\n");
+    row("envelope inner length 60", "usb-envelopes.log",
+        "Line 21 data: TL ADDR=5 \"RESPONSE: OK\" PARAM=14.0 VALUE=\"Velmora FC-302 drive, 400 V, "
+        "15 kW, serial 00412\" \n");
+    row("dpv1 lists", "dpv1-session.log",
+        "Line 6 data: DPV1 \"RESPONSE: OK\" VALUE=3 values { 1500 42 \"Pump \" } \n");
+    row("dpv1 volatile write", "dpv1-session.log",
+        "Line 20 data: DPV1 \"WRITING TO VOLATILE MEMEORY REQUEST\" PARAM=1001.0 VALUE=1000 \n");
 }
 
 void TestTelvaneDecode::samples()
@@ -117,10 +113,7 @@ void TestTelvaneDecode::multipleFilesAndErrors()
 {
     const QString first = dir.filePath("first.log");
     const QString second = dir.filePath("second.log");
-    QFile file(first);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("noise\n" + readLine);
-    file.close();
+    QVERIFY(testsupport::writeFile(first, "noise\n" + readLine));
     QVERIFY(QFile::copy(first, second));
     const QString missing = dir.filePath("missing.log");
 
@@ -134,8 +127,7 @@ void TestTelvaneDecode::multipleFilesAndErrors()
                           dir.path().toUtf8() + ": Is a directory\n");
 
     QFile locked(dir.filePath("locked.log"));
-    QVERIFY(locked.open(QIODevice::WriteOnly));
-    locked.close();
+    QVERIFY(testsupport::writeFile(locked.fileName(), QByteArray()));
     QVERIFY(locked.setPermissions(QFileDevice::WriteOwner));
     QFile probe(locked.fileName());
     if (probe.open(QIODevice::ReadOnly))
