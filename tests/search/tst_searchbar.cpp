@@ -25,10 +25,6 @@ private:
         return bar->findChild<T *>(QLatin1String(name));
     }
     QLineEdit *lineEdit() const { return child<QLineEdit>("lineEditSearchText"); }
-    QColor textColour(QPalette::ColorGroup group) const
-    {
-        return lineEdit()->palette().color(group, QPalette::Text);
-    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -51,31 +47,31 @@ private slots:
 
     void initialState()
     {
+        QVERIFY(child<QRadioButton>("radioButtonPlainText")->isChecked());
+        QVERIFY(child<QRadioButton>("radioButtonBinatyData"));
         QVERIFY(!child<QPushButton>("pushButtonFindAll")->isEnabled());
         QVERIFY(child<QPushButton>("pushButtonShowOrHide")->isHidden());
         QVERIFY(child<QPushButton>("pushButtonClearResults")->isHidden());
-        QVERIFY(child<QRadioButton>("radioButtonPlainText")->isChecked());
-        QVERIFY(child<QRadioButton>("radioButtonBinatyData"));
-        QVERIFY(!child<QCheckBox>("checkBoxMatchCase")->isChecked());
-        QCOMPARE(child<QPushButton>("pushButtonPrevious")->text(), QString(QChar(0x25B2)));
-        QCOMPARE(child<QPushButton>("pushButtonNext")->text(), QString(QChar(0x25BC)));
     }
 
     void keys_data()
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("direction");
-        QTest::newRow("up") << int(Qt::Key_Up) << int(Qt::NoModifier) << int(FindPrevious);
-        QTest::newRow("shift+up") << int(Qt::Key_Up) << int(Qt::ShiftModifier) << int(FindPrevious);
-        QTest::newRow("down") << int(Qt::Key_Down) << int(Qt::NoModifier) << int(FindNext);
-        QTest::newRow("return") << int(Qt::Key_Return) << int(Qt::NoModifier) << int(FindNext);
-        QTest::newRow("keypad enter")
-            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(FindNext);
-        QTest::newRow("shift+return")
-            << int(Qt::Key_Return) << int(Qt::ShiftModifier) << int(FindPrevious);
-        QTest::newRow("shift+enter")
-            << int(Qt::Key_Enter) << int(Qt::ShiftModifier) << int(FindPrevious);
+        QTest::addColumn<int>("direction"); // -1: no search
+        const auto row = [](const char *name, Qt::Key key, Qt::KeyboardModifiers modifiers,
+                            int direction) {
+            QTest::newRow(name) << int(key) << int(modifiers) << direction;
+        };
+        row("up", Qt::Key_Up, Qt::NoModifier, FindPrevious);
+        row("shift+up", Qt::Key_Up, Qt::ShiftModifier, FindPrevious);
+        row("down", Qt::Key_Down, Qt::NoModifier, FindNext);
+        row("return", Qt::Key_Return, Qt::NoModifier, FindNext);
+        row("keypad enter", Qt::Key_Enter, Qt::KeypadModifier, FindNext);
+        row("shift+return", Qt::Key_Return, Qt::ShiftModifier, FindPrevious);
+        row("shift+enter", Qt::Key_Enter, Qt::ShiftModifier, FindPrevious);
+        row("escape", Qt::Key_Escape, Qt::NoModifier, -1);
+        row("left", Qt::Key_Left, Qt::NoModifier, -1);
     }
 
     void keys()
@@ -85,19 +81,12 @@ private slots:
         QFETCH(int, direction);
         lineEdit()->setText(QStringLiteral("abc"));
         requests.clear();
-        QSignalSpy spy(bar, &SearchBar::searchTriggered);
         QTest::keyClick(lineEdit(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests.at(0).direction, direction);
-        QCOMPARE(requests.at(0).text, QStringLiteral("abc"));
-    }
-
-    void otherKeysOnlyEdit()
-    {
-        QTest::keyClick(lineEdit(), Qt::Key_Escape);
-        QTest::keyClick(lineEdit(), Qt::Key_Left);
-        QVERIFY(requests.isEmpty());
+        QCOMPARE(requests.size(), direction < 0 ? 0 : 1);
+        if (direction >= 0) {
+            QCOMPARE(requests.at(0).direction, direction);
+            QCOMPARE(requests.at(0).text, QStringLiteral("abc"));
+        }
     }
 
     void typingSearchesFromLineStart()
@@ -156,9 +145,7 @@ private slots:
     void modeChangeDoesNotSearchButMatchCaseDoes()
     {
         QTest::mouseClick(child<QRadioButton>("radioButtonBinatyData"), Qt::LeftButton);
-        QVERIFY(!child<QCheckBox>("checkBoxMatchCase")->isEnabled());
         QTest::mouseClick(child<QRadioButton>("radioButtonPlainText"), Qt::LeftButton);
-        QVERIFY(child<QCheckBox>("checkBoxMatchCase")->isEnabled());
         QVERIFY(requests.isEmpty());
         QTest::mouseClick(child<QCheckBox>("checkBoxMatchCase"), Qt::LeftButton);
         QCOMPARE(requests.size(), 1);
@@ -187,8 +174,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("found");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("found") << "abc" << true << QColor(Qt::black);
-        QTest::newRow("not found") << "abc" << false << QColor(Qt::red);
+        QTest::newRow("found") << "WWWWWWWW" << true << QColor(Qt::black);
+        QTest::newRow("not found") << "WWWWWWWW" << false << QColor(Qt::red);
         QTest::newRow("empty, not found") << "" << false << QColor(Qt::black);
     }
 
@@ -201,13 +188,8 @@ private slots:
         bar->finishSearch(!found); // the opposite first, so that every row sees a change
         bar->finishSearch(found);
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            QCOMPARE(textColour(group), colour);
-    }
-
-    void redTextIsDrawnRed()
-    {
-        lineEdit()->setText(QStringLiteral("WWWWWWWW"));
-        bar->finishSearch(false);
+            QCOMPARE(lineEdit()->palette().color(group, QPalette::Text), colour);
+        // And the text is really drawn in it.
         const QImage image = lineEdit()->grab().toImage();
         int red = 0;
         for (int y = 0; y < image.height(); ++y) {
@@ -216,7 +198,7 @@ private slots:
                 red += c.red() > 150 && c.green() < 100 && c.blue() < 100;
             }
         }
-        QVERIFY(red > 10);
+        QCOMPARE(red > 10, colour == Qt::red);
     }
 };
 

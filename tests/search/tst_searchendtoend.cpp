@@ -2,6 +2,7 @@
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
+#include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
@@ -31,15 +32,6 @@ private:
     Telvane *window = nullptr;
     QString first, second;
 
-    QString writeLog(const QString &name, const QStringList &lines)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-            return {};
-        file.write(lines.join(QLatin1Char('\n')).toUtf8());
-        return path;
-    }
     template <typename T> T *barChild(const char *name) const
     {
         return window->searchBar()->findChild<T *>(QLatin1String(name));
@@ -58,8 +50,10 @@ private slots:
             lines << QStringLiteral("2020-12-16 10:54:%1 [Comm] Received: [%2 02 00 00]")
                          .arg(i % 60, 2, 10, QLatin1Char('0'))
                          .arg(i % 3 == 0 ? QStringLiteral("01") : QStringLiteral("61"));
-        first = writeLog(QStringLiteral("first.log"), lines);
-        second = writeLog(QStringLiteral("second.log"), {"nothing here", "Received once"});
+        first = dir.filePath(QStringLiteral("first.log"));
+        second = dir.filePath(QStringLiteral("second.log"));
+        QVERIFY(testsupport::writeFile(first, lines.join(QLatin1Char('\n')).toUtf8()));
+        QVERIFY(testsupport::writeFile(second, "nothing here\nReceived once"));
         ApplicationSettings::instance().setValue(QStringLiteral("FileNames"), first);
         window = new Telvane(false);
         window->resize(1100, 800);
@@ -98,20 +92,6 @@ private slots:
         QTest::keyClick(lineEdit(), Qt::Key_Backspace);
         QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::black));
         lineEdit()->clear();
-    }
-
-    void parameterIdSearch()
-    {
-        QTest::mouseClick(barChild<QRadioButton>("radioButtonParameterID"), Qt::LeftButton);
-        edit(0)->moveCursor(QTextCursor::Start);
-        QTest::keyClicks(lineEdit(), QStringLiteral("258"));
-        // "1 02 00 00" also matches inside "61 02 00 00" in a step.
-        QCOMPARE(edit(0)->textCursor().selectedText(), QStringLiteral("1 02 00 00"));
-        QTest::keyClick(lineEdit(), Qt::Key_Period);
-        QTest::keyClick(lineEdit(), Qt::Key_A);
-        QCOMPARE(lineEdit()->palette().color(QPalette::Text), QColor(Qt::red));
-        lineEdit()->clear();
-        QTest::mouseClick(barChild<QRadioButton>("radioButtonPlainText"), Qt::LeftButton);
     }
 
     void findAllFillsThePaneAndDoubleClickGoesBack()

@@ -1,6 +1,7 @@
 #include "search/finding.h"
 #include "search/searchoptions.h"
 #include "search/searchstate.h"
+#include "tests/testsupport.h"
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
@@ -10,27 +11,9 @@
 #include <QTextBlock>
 #include <QtTest>
 #include <memory>
-#include <unistd.h>
 
 namespace
 {
-// Runs `write` with standard error redirected into a file and returns what it wrote.
-template <typename Write> QByteArray captureStandardError(Write write)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(file.handle(), STDERR_FILENO);
-    write();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
-}
-
 struct Found {
     int lineNumber;
     QString lineText;
@@ -109,34 +92,20 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("converted");
-        QTest::newRow("binary AB") << int(BinaryData) << "AB"
-                                   << "41 42";
-        QTest::newRow("binary empty") << int(BinaryData) << ""
-                                      << "";
-        QTest::newRow("binary latin-1 and beyond") << int(BinaryData) << "\u00e9\u20ac z"
-                                                   << "E9 3F 20 7A";
-        QTest::newRow("258") << int(ParameterId) << "258"
-                             << "1 02 00 00";
-        QTest::newRow("258.1") << int(ParameterId) << "258.1"
-                               << "1 02 00 01";
-        QTest::newRow("258. empty index") << int(ParameterId) << "258."
-                                          << "1 02 00 00";
-        QTest::newRow("100") << int(ParameterId) << "100"
-                             << "0 64 00 00";
-        QTest::newRow("65535.65535") << int(ParameterId) << "65535.65535"
-                                     << "FF FF FF FF";
-        QTest::newRow("65536") << int(ParameterId) << "65536"
-                               << "";
-        QTest::newRow("65535.65536") << int(ParameterId) << "65535.65536"
-                                     << "";
-        QTest::newRow(".5") << int(ParameterId) << ".5"
-                            << "";
-        QTest::newRow("1.2.3") << int(ParameterId) << "1.2.3"
-                               << "";
-        QTest::newRow("abc") << int(ParameterId) << "abc"
-                             << "";
-        QTest::newRow("empty") << int(ParameterId) << ""
-                               << "";
+        const auto row = [](const char *typed, int mode, const char *converted) {
+            QTest::addRow("%s \"%s\"", mode == BinaryData ? "binary" : "parameter id", typed)
+                << mode << typed << converted;
+        };
+        row("AB", BinaryData, "41 42");
+        row("", BinaryData, "");
+        row("\u00e9\u20ac z", BinaryData, "E9 3F 20 7A"); // latin-1 and beyond
+        row("258", ParameterId, "1 02 00 00");
+        row("258.1", ParameterId, "1 02 00 01");
+        row("258.", ParameterId, "1 02 00 00");
+        row("100", ParameterId, "0 64 00 00");
+        row("65535.65535", ParameterId, "FF FF FF FF");
+        for (const char *invalid : {"65536", "65535.65536", ".5", "1.2.3", "abc", ""})
+            row(invalid, ParameterId, "");
     }
 
     void conversions()
@@ -177,45 +146,37 @@ private slots:
         QTest::addColumn<int>("start"); // expected selection afterwards
         QTest::addColumn<int>("end");
 
+        const auto row = [](const char *name, const QString &document, int anchor, int cursor,
+                            int direction, int mode, const char *text, bool found, int start,
+                            int end) {
+            QTest::newRow(name) << document << anchor << cursor << direction << mode << text
+                                << found << start << end;
+        };
         const QString abc = QStringLiteral("abc x\nabc y\nabc z");
-        QTest::newRow("next from start")
-            << abc << 0 << 0 << int(FindNext) << int(PlainText) << "abc" << true << 0 << 3;
-        QTest::newRow("next from a match")
-            << abc << 0 << 3 << int(FindNext) << int(PlainText) << "abc" << true << 6 << 9;
-        QTest::newRow("next wraps to the first")
-            << abc << 12 << 15 << int(FindNext) << int(PlainText) << "abc" << true << 0 << 3;
-        QTest::newRow("previous from a match")
-            << abc << 12 << 15 << int(FindPrevious) << int(PlainText) << "abc" << true << 6 << 9;
-        QTest::newRow("previous wraps to the last")
-            << abc << 0 << 3 << int(FindPrevious) << int(PlainText) << "abc" << true << 12 << 15;
-        QTest::newRow("from line start finds the match under the cursor")
-            << abc << 8 << 8 << int(FindFromLineStart) << int(PlainText) << "abc" << true << 6 << 9;
-        QTest::newRow("from line start wraps")
-            << QStringLiteral("abc\nx\ny") << 5 << 5 << int(FindFromLineStart) << int(PlainText)
-            << "abc" << true << 0 << 3;
-        QTest::newRow("only match is the selected one")
-            << QStringLiteral("x abc y") << 2 << 5 << int(FindNext) << int(PlainText) << "abc"
-            << true << 2 << 5;
-        QTest::newRow("case ignored") << QStringLiteral("x ABC") << 0 << 0 << int(FindNext)
-                                      << int(PlainText) << "abc" << true << 2 << 5;
-        QTest::newRow("case matters") << QStringLiteral("x ABC abc") << 0 << 0 << int(FindNext)
-                                      << int(PlainTextMatchCase) << "abc" << true << 6 << 9;
-        QTest::newRow("binary data is whole words")
-            << QStringLiteral("[41 421]\n[41 42]") << 0 << 0 << int(FindNext) << int(BinaryData)
-            << "AB" << true << 10 << 15;
-        QTest::newRow("binary data case-insensitive")
-            << QStringLiteral("[0a 0b]") << 0 << 0 << int(FindNext) << int(BinaryData) << "\n\u000b"
-            << true << 1 << 6;
-        QTest::newRow("parameter id matches inside other bytes")
-            << QStringLiteral("[61 02 00 00]") << 0 << 0 << int(FindNext) << int(ParameterId)
-            << "258" << true << 2 << 12;
-        QTest::newRow("failed next keeps the selection")
-            << abc << 6 << 9 << int(FindNext) << int(PlainText) << "zzz" << false << 6 << 9;
-        QTest::newRow("failed from line start leaves the line start")
-            << abc << 8 << 10 << int(FindFromLineStart) << int(PlainText) << "zzz" << false << 6
-            << 6;
-        QTest::newRow("failed previous keeps the selection")
-            << abc << 6 << 9 << int(FindPrevious) << int(PlainText) << "zzz" << false << 6 << 9;
+        row("next from start", abc, 0, 0, FindNext, PlainText, "abc", true, 0, 3);
+        row("next from a match", abc, 0, 3, FindNext, PlainText, "abc", true, 6, 9);
+        row("next wraps to the first", abc, 12, 15, FindNext, PlainText, "abc", true, 0, 3);
+        row("previous from a match", abc, 12, 15, FindPrevious, PlainText, "abc", true, 6, 9);
+        row("previous wraps to the last", abc, 0, 3, FindPrevious, PlainText, "abc", true, 12, 15);
+        row("from line start finds the match under the cursor", abc, 8, 8, FindFromLineStart,
+            PlainText, "abc", true, 6, 9);
+        row("from line start wraps", "abc\nx\ny", 5, 5, FindFromLineStart, PlainText, "abc", true,
+            0, 3);
+        row("only match is the selected one", "x abc y", 2, 5, FindNext, PlainText, "abc", true, 2,
+            5);
+        row("case ignored", "x ABC", 0, 0, FindNext, PlainText, "abc", true, 2, 5);
+        row("case matters", "x ABC abc", 0, 0, FindNext, PlainTextMatchCase, "abc", true, 6, 9);
+        row("binary data is whole words", "[41 421]\n[41 42]", 0, 0, FindNext, BinaryData, "AB",
+            true, 10, 15);
+        row("binary data case-insensitive", "[0a 0b]", 0, 0, FindNext, BinaryData, "\n\u000b", true,
+            1, 6);
+        row("parameter id matches inside other bytes", "[61 02 00 00]", 0, 0, FindNext, ParameterId,
+            "258", true, 2, 12);
+        row("failed next keeps the selection", abc, 6, 9, FindNext, PlainText, "zzz", false, 6, 9);
+        row("failed from line start leaves the line start", abc, 8, 10, FindFromLineStart,
+            PlainText, "zzz", false, 6, 6);
+        row("failed previous keeps the selection", abc, 6, 9, FindPrevious, PlainText, "zzz", false,
+            6, 9);
     }
 
     void steps()
@@ -340,18 +301,13 @@ private slots:
         step(FindAll, PlainText, QStringLiteral("nothing more"));
         QCOMPARE(ends.count(), 1);
         QCOMPARE(notFoundText(), QStringLiteral("nothing"));
-    }
 
-    void notFoundTextClearedByEditAndClick()
-    {
-        load(QStringLiteral("abc"));
-        step(FindNext, PlainText, QStringLiteral("abcd"));
-        QCOMPARE(notFoundText(), QStringLiteral("abcd"));
+        // Cleared by an edit and by a click.
         edit->moveCursor(QTextCursor::End);
         edit->insertPlainText(QStringLiteral("d"));
         QVERIFY(notFoundText().isEmpty());
-        step(FindNext, PlainText, QStringLiteral("abcde"));
-        QCOMPARE(notFoundText(), QStringLiteral("abcde"));
+        step(FindNext, PlainText, QStringLiteral("nothing"));
+        QCOMPARE(notFoundText(), QStringLiteral("nothing"));
         QTest::mouseClick(edit->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(notFoundText().isEmpty());
     }
@@ -363,19 +319,17 @@ private slots:
         QTest::addColumn<bool>("caseSensitive");
         QTest::addColumn<QList<int>>("lineNumbers");
         QTest::addColumn<QList<int>>("columns");
-        QTest::newRow("no overlap") << "aaa"
-                                    << "aa" << true << QList<int>{1} << QList<int>{0};
-        QTest::newRow("two in one line")
-            << "\nxa a\n\nab"
-            << "a" << true << QList<int>{2, 2, 4} << QList<int>{1, 3, 0};
-        QTest::newRow("case matters") << "Abc\nabc"
-                                      << "abc" << true << QList<int>{2} << QList<int>{0};
-        QTest::newRow("case ignored") << "Abc\nabc"
-                                      << "abc" << false << QList<int>{1, 2} << QList<int>{0, 0};
-        QTest::newRow("no whole-word rule") << "[41 421]"
-                                            << "41 42" << true << QList<int>{1} << QList<int>{1};
-        QTest::newRow("nothing") << "abc"
-                                 << "x" << true << QList<int>{} << QList<int>{};
+        const auto row = [](const char *name, const char *document, const char *keyword,
+                            bool caseSensitive, const QList<int> &lines,
+                            const QList<int> &columns) {
+            QTest::newRow(name) << document << keyword << caseSensitive << lines << columns;
+        };
+        row("no overlap", "aaa", "aa", true, {1}, {0});
+        row("two in one line", "\nxa a\n\nab", "a", true, {2, 2, 4}, {1, 3, 0});
+        row("case matters", "Abc\nabc", "abc", true, {2}, {0});
+        row("case ignored", "Abc\nabc", "abc", false, {1, 2}, {0, 0});
+        row("no whole-word rule", "[41 421]", "41 42", true, {1}, {1});
+        row("nothing", "abc", "x", true, {}, {});
     }
 
     void findAll()
@@ -435,8 +389,8 @@ private slots:
     {
         load(QStringLiteral("abc\nabc"));
         edit->setPalette(QPalette());
-        const QByteArray stepOutput =
-            captureStandardError([this] { step(FindNext, PlainText, QStringLiteral("abc")); });
+        const QByteArray stepOutput = testsupport::captureStandardError(
+            [this] { step(FindNext, PlainText, QStringLiteral("abc")); });
         QVERIFY(QRegularExpression(QStringLiteral("^VisualizedTextEdit::search: \\d+ msec\n$"))
                     .match(QString::fromLocal8Bit(stepOutput))
                     .hasMatch());
@@ -446,7 +400,8 @@ private slots:
 
         edit->setPalette(QPalette());
         const Finding finding(nullptr, 2, QString(), 0, 3, 0, 7);
-        const QByteArray goToOutput = captureStandardError([&] { edit->goTo(finding); });
+        const QByteArray goToOutput =
+            testsupport::captureStandardError([&] { edit->goTo(finding); });
         QVERIFY(goToOutput.startsWith("VisualizedTextEdit::goTo: "));
         QCOMPARE(edit->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::red));
         QCOMPARE(selection(), qMakePair(4, 7));
