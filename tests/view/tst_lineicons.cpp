@@ -68,7 +68,6 @@ private slots:
         QCOMPARE(bytes.size() - int(qFromLittleEndian<quint32>(raw + 10)), rowBytes * height);
 
         const QImage image(path);
-        QCOMPARE(image.size(), QSize(18, height));
         // All four corners are background, and there is a picture in between.
         for (const QPoint corner :
              {QPoint(0, 0), QPoint(17, 0), QPoint(0, height - 1), QPoint(17, height - 1)})
@@ -120,8 +119,6 @@ private slots:
             QVERIFY(icon.isNull());
             return;
         }
-        QVERIFY(!icon.isNull());
-        QCOMPARE(icon.width(), 18);
         const QImage expected = QImage(QStringLiteral(":/images/%1.bmp").arg(image))
                                     .convertToFormat(QImage::Format_RGB32);
         QCOMPARE(icon.toImage().convertToFormat(QImage::Format_RGB32), expected);
