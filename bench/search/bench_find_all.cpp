@@ -13,15 +13,16 @@
 #include <QTest>
 #include <QTextBlock>
 
+using namespace bench;
+
 int main(int argc, char *argv[])
 {
-    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
-    QTemporaryDir dir;
-    Telvane *window = openWindowWithGeneratedLog(dir, 1000000);
-    if (!window || !window->fieldById(0))
+    BigLogWindow big;
+    if (!big.open())
         return 1;
-    VisualizedTextEdit *edit = window->fieldById(0)->textEdit();
+    Telvane *window = big.window.get();
+    VisualizedTextEdit *edit = big.edit;
     QTextDocument *document = edit->document();
     SearchBar *bar = window->searchBar();
     SearchResultsList *list = window->searchResultWindow()->resultsList();
@@ -98,6 +99,5 @@ int main(int argc, char *argv[])
     std::printf("scroll to the middle row: %.1f ms; 20 scroll steps with repaint: %.1f ms; "
                 "double-click to the match: %.1f ms (%s)\n",
                 scroll, wheel, doubleClick, selected ? "match selected" : "NOT SELECTED");
-    delete window;
     return ratio <= 3.0 && selected ? 0 : 1;
 }

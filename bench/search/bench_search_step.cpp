@@ -8,15 +8,15 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+using namespace bench;
+
 int main(int argc, char *argv[])
 {
-    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
-    QTemporaryDir dir;
-    Telvane *window = openWindowWithGeneratedLog(dir, 1000000);
-    if (!window || !window->fieldById(0))
+    BigLogWindow big;
+    if (!big.open())
         return 1;
-    VisualizedTextEdit *edit = window->fieldById(0)->textEdit();
+    VisualizedTextEdit *edit = big.edit;
     QTextDocument *document = edit->document();
     const QString needle = QStringLiteral("no such text in the log");
     const int middle = document->findBlockByNumber(document->blockCount() / 2).position();
@@ -61,20 +61,18 @@ int main(int argc, char *argv[])
         }
     }
 
-    const double forward = *std::min_element(forwardFloor.begin(), forwardFloor.end());
-    const double backward = *std::min_element(backwardFloor.begin(), backwardFloor.end());
+    const double forward = fastest(forwardFloor), backward = fastest(backwardFloor);
     std::printf("floor: bare QTextDocument::find over %d lines: forward %.1f ms, backward %.1f "
                 "ms (fastest of %zu)\n",
                 document->blockCount(), forward, backward, forwardFloor.size());
     double worst = 0;
     for (const Case &c : cases) {
         const double floor = c.direction == FindPrevious ? backward : forward;
-        const double fastest = *std::min_element(c.times.begin(), c.times.end());
-        const double ratio = fastest / floor;
+        const double best = fastest(c.times);
+        const double ratio = best / floor;
         worst = std::max(worst, ratio);
-        std::printf("failing step, %-38s %7.1f ms  ratio %.2f\n", c.name, fastest, ratio);
+        std::printf("failing step, %-38s %7.1f ms  ratio %.2f\n", c.name, best, ratio);
     }
     std::printf("worst ratio %.2f (limit 1.10): %s\n", worst, worst <= 1.1 ? "ok" : "TOO SLOW");
-    delete window;
     return worst <= 1.1 ? 0 : 1;
 }

@@ -1,12 +1,10 @@
 // Decoding one screen: parseTelegramLines over 60 consecutive lines, as every repaint does.
+#include "bench/benchsupport.h"
 #include "telegram/logparser.h"
-#include "tools/loggenerator.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
-#include <algorithm>
-#include <cstdio>
-#include <vector>
+
+using namespace bench;
 
 int main()
 {
@@ -19,18 +17,15 @@ int main()
     for (int repeat = 0; repeat < 3; ++repeat) {
         for (int start = 0; start + windowLines <= lines.size(); start += 37) {
             const QStringList window = lines.mid(start, windowLines);
-            QElapsedTimer timer;
-            timer.start();
-            const QVector<TelegramRecord> records = parseTelegramLines(window);
-            times.push_back(timer.nsecsElapsed() / 1e6);
+            QVector<TelegramRecord> records;
+            times.push_back(millisecondsOf([&] { records = parseTelegramLines(window); }));
             checksum += records.last().type;
         }
     }
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
+    const double median = bench::median(times);
     std::printf("parseTelegramLines over %d lines: median %.4f ms over %zu windows "
                 "(p90 %.4f ms), target <= %.1f ms, ratio %.3f: %s (checksum %d)\n",
-                windowLines, median, times.size(), times[times.size() * 9 / 10], targetMs,
-                median / targetMs, median <= targetMs ? "target met" : "TARGET MISSED", checksum);
+                windowLines, median, times.size(), percentile(times, 90), targetMs,
+                median / targetMs, verdict(median <= targetMs), checksum);
     return 0;
 }

@@ -2,14 +2,12 @@
 // QPlainTextEdit doing the same: read the file, setPlainText, cursor to the end, one paint.
 // Each case runs in its own child process, so that its peak memory is its own.
 #include "app/applicationsettings.h"
-#include "tools/loggenerator.h"
+#include "bench/benchsupport.h"
 #include "ui/field.h"
 #include "view/visualizedtextedit.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -17,121 +15,79 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
-#include <algorithm>
-#include <cstdio>
-#include <sys/resource.h>
-#include <vector>
+
+using namespace bench;
 
 namespace
 {
-const int logLines = 1000000;
 const int runsPerCase = 5;
 const double allowedRatio = 1.05;
 const QSize windowSize(1200, 900);
 
-// Peak resident set size of this process, from /proc/self/status, in KiB.
-long peakMemoryKib()
+// Reads the log through a text stream, as the panel does, and hands the text to `use`.
+template <typename Use> bool withLogText(const QString &path, Use use)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream stream(&file);
+    use(stream.readAll());
+    return true;
 }
 
-// User plus system CPU time of this process so far, in ms.
-double cpuMs()
+// Shows `widget`, then times `load` and the paints that follow it (the posted ones, then the
+// strip repaint queued by the gutter's paint) and prints wall ms, peak KiB and CPU ms.
+template <typename Load> int measure(QWidget &widget, Load load)
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-// Lets the posted paints run, and then the strip repaint queued by the gutter's paint.
-void paintOnce()
-{
+    widget.resize(windowSize);
+    widget.show();
+    if (!QTest::qWaitForWindowExposed(&widget))
+        return 2;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = processCpuMs();
+    if (!load())
+        return 2;
     QApplication::processEvents();
     QApplication::processEvents();
+    const qint64 elapsed = timer.elapsed();
+    std::printf("%lld %ld %.0f\n", elapsed, peakMemoryKib(), processCpuMs() - cpuStart);
+    return 0;
 }
 
 int runCase(const QString &mode, const QString &path)
 {
-    QElapsedTimer timer;
-    qint64 elapsed = 0;
-    double cpuStart = 0;
     if (mode == QLatin1String("bare")) {
         QPlainTextEdit edit;
         edit.setFont(ApplicationSettings::textFont());
         edit.setLineWrapMode(QPlainTextEdit::NoWrap);
-        edit.resize(windowSize);
-        edit.show();
-        if (!QTest::qWaitForWindowExposed(&edit))
-            return 2;
-        timer.start();
-        cpuStart = cpuMs();
-        {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                return 2;
-            QTextStream stream(&file);
-            edit.setPlainText(stream.readAll());
-        }
-        edit.moveCursor(QTextCursor::End);
-        paintOnce();
-        elapsed = timer.elapsed();
-    } else if (mode == QLatin1String("edit")) {
+        return measure(edit, [&] {
+            if (!withLogText(path, [&](const QString &text) { edit.setPlainText(text); }))
+                return false;
+            edit.moveCursor(QTextCursor::End);
+            return true;
+        });
+    }
+    if (mode == QLatin1String("edit")) {
         VisualizedTextEdit edit;
         edit.setVisualizedTextAreaWidth(400);
-        edit.resize(windowSize);
-        edit.show();
-        if (!QTest::qWaitForWindowExposed(&edit))
-            return 2;
-        timer.start();
-        cpuStart = cpuMs();
-        {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                return 2;
-            QTextStream stream(&file);
-            edit.setLogText(path, stream.readAll());
-        }
-        edit.moveCursorToEnd();
-        paintOnce();
-        elapsed = timer.elapsed();
-    } else {
-        Field field(nullptr, QString());
-        field.resize(windowSize);
-        field.show();
-        if (!QTest::qWaitForWindowExposed(&field))
-            return 2;
-        timer.start();
-        cpuStart = cpuMs();
-        if (!field.openFileAndMoveCursorToEnd(path))
-            return 2;
-        paintOnce();
-        elapsed = timer.elapsed();
-        if (field.textEdit()->visualizedTextAreaWidth() <= 0)
-            return 3; // the strip must be on for a telegram log
+        return measure(edit, [&] {
+            if (!withLogText(path, [&](const QString &text) { edit.setLogText(path, text); }))
+                return false;
+            edit.moveCursorToEnd();
+            return true;
+        });
     }
-    std::printf("%lld %ld %.0f\n", elapsed, peakMemoryKib(), cpuMs() - cpuStart);
-    return 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
+    Field field(nullptr, QString());
+    const int status = measure(field, [&] { return field.openFileAndMoveCursorToEnd(path); });
+    // The strip must be on for a telegram log.
+    return status == 0 && field.textEdit()->visualizedTextAreaWidth() <= 0 ? 3 : status;
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessChosen();
     if (argc == 3) {
         QApplication app(argc, argv);
         return runCase(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
@@ -140,7 +96,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     // Children keep settings and temporary files here, away from the user's.
-    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    keepSettingsIn(dir.filePath(QStringLiteral("config")));
     const QString listedTemp = dir.filePath(QStringLiteral("listed"));
     const QString emptyTemp = dir.filePath(QStringLiteral("empty"));
     // The panel lists the logs of this folder under the temporary directory.
@@ -148,10 +104,8 @@ int main(int argc, char **argv)
     QDir().mkpath(logFolder);
     QDir().mkpath(emptyTemp);
     const QString path = logFolder + QStringLiteral("/generated.log");
-    if (!writeGeneratedLog(path, logLines, 1)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    if (!writeLog(path, bigLogLines, 1))
         return 1;
-    }
 
     struct Case {
         const char *mode;
@@ -190,7 +144,7 @@ int main(int argc, char **argv)
     // Wall time counts whatever else the machine runs; CPU time of the process much less so.
     const double bareTime = median(cases[0].times), bareCpu = median(cases[0].cpu);
     const double bareMemory = median(cases[0].memory);
-    std::printf("open %d-line log (%.1f MB) and show its end; medians of the runs:\n", logLines,
+    std::printf("open %d-line log (%.1f MB) and show its end; medians of the runs:\n", bigLogLines,
                 QFileInfo(path).size() / 1e6);
     for (const Case &c : cases) {
         const double time = median(c.times), cpu = median(c.cpu), memory = median(c.memory);
@@ -204,7 +158,6 @@ int main(int argc, char **argv)
     std::printf("Field against bare: CPU time ratio %.3f (wall %.3f), peak memory ratio %.3f, "
                 "allowed %.2f: %s\n",
                 timeRatio, median(cases[1].times) / bareTime, memoryRatio, allowedRatio,
-                timeRatio <= allowedRatio && memoryRatio <= allowedRatio ? "target met"
-                                                                         : "TARGET MISSED");
+                verdict(timeRatio <= allowedRatio && memoryRatio <= allowedRatio));
     return 0;
 }

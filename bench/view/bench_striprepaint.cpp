@@ -1,46 +1,22 @@
 // One full repaint of the visualization strip with 60 visible telegram lines, as every scroll
 // step and cursor move causes; the decoding of the visible lines is part of it.
-#include "app/applicationsettings.h"
+#include "bench/benchsupport.h"
 #include "telegram/telegramrecord.h"
-#include "tools/loggenerator.h"
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
-#include <algorithm>
-#include <cstdio>
-#include <ctime>
-#include <vector>
 
-namespace
-{
-// CPU time of this thread: on a shared machine it leaves out the time other processes ran.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-} // namespace
+using namespace bench;
 
 int main(int argc, char **argv)
 {
-    // Keep the settings the view reads and writes away from the user's own.
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    keepSettingsIn(home.path());
+    offscreenUnlessChosen();
     QApplication app(argc, argv);
 
     const int visibleLines = 60;
@@ -80,18 +56,14 @@ int main(int argc, char **argv)
         view.setTextCursor(QTextCursor(view.document()->findBlockByNumber(scrollBar->value() + 5)));
         QApplication::processEvents();
         const double cpuStart = threadCpuMs();
-        QElapsedTimer timer;
-        timer.start();
-        strip->repaint();
-        times.push_back(timer.nsecsElapsed() / 1e6);
+        times.push_back(millisecondsOf([&] { strip->repaint(); }));
         cpuTimes.push_back(threadCpuMs() - cpuStart);
     }
     const double wall = median(times);
-    std::sort(times.begin(), times.end());
     std::printf("strip repaint with %d visible telegram lines: median %.4f ms over %zu repaints "
                 "(p90 %.4f ms, median thread CPU time %.4f ms), target <= %.1f ms, ratio %.3f: "
                 "%s\n",
-                shown, wall, times.size(), times[times.size() * 9 / 10], median(cpuTimes), targetMs,
-                wall / targetMs, wall <= targetMs ? "target met" : "TARGET MISSED");
+                shown, wall, times.size(), percentile(times, 90), median(cpuTimes), targetMs,
+                wall / targetMs, verdict(wall <= targetMs));
     return 0;
 }

@@ -17,40 +17,39 @@ private slots:
         iconForLineType(NoTelegram, false);
     }
 
+    // Each row is named after its image.
     void imageFiles_data()
     {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("bitCount");
         QTest::addColumn<QColor>("background");
 
         const QColor gray(192, 192, 192);
         const QColor selected(255, 255, 153);
-        QTest::newRow("PPO3Request") << "PPO3Request" << 13 << 24 << gray;
-        QTest::newRow("Selected_PPO3Request") << "Selected_PPO3Request" << 13 << 24 << selected;
-        QTest::newRow("PPO3Response") << "PPO3Response" << 12 << 24 << gray;
-        QTest::newRow("Selected_PPO3Response") << "Selected_PPO3Response" << 12 << 24 << selected;
-        QTest::newRow("Read") << "Read" << 12 << 4 << gray;
-        QTest::newRow("Selected_Read") << "Selected_Read" << 12 << 24 << selected;
-        QTest::newRow("ReadDescription") << "ReadDescription" << 12 << 4 << gray;
-        QTest::newRow("Selected_ReadDescription")
-            << "Selected_ReadDescription" << 12 << 24 << selected;
-        QTest::newRow("Write") << "Write" << 12 << 4 << QColor(196, 196, 196);
-        QTest::newRow("Selected_Write") << "Selected_Write" << 12 << 24 << selected;
-        QTest::newRow("WriteVolatile") << "WriteVolatile" << 12 << 4 << QColor(255, 255, 0);
-        QTest::newRow("ResponseOK") << "ResponseOK" << 12 << 4 << gray;
-        QTest::newRow("Selected_ResponseOK") << "Selected_ResponseOK" << 12 << 24 << selected;
-        QTest::newRow("ResponseError") << "ResponseError" << 12 << 4 << gray;
-        QTest::newRow("Selected_ResponseError") << "Selected_ResponseError" << 12 << 24 << selected;
+        QTest::newRow("PPO3Request") << 13 << 24 << gray;
+        QTest::newRow("Selected_PPO3Request") << 13 << 24 << selected;
+        QTest::newRow("PPO3Response") << 12 << 24 << gray;
+        QTest::newRow("Selected_PPO3Response") << 12 << 24 << selected;
+        QTest::newRow("Read") << 12 << 4 << gray;
+        QTest::newRow("Selected_Read") << 12 << 24 << selected;
+        QTest::newRow("ReadDescription") << 12 << 4 << gray;
+        QTest::newRow("Selected_ReadDescription") << 12 << 24 << selected;
+        QTest::newRow("Write") << 12 << 4 << QColor(196, 196, 196);
+        QTest::newRow("Selected_Write") << 12 << 24 << selected;
+        QTest::newRow("WriteVolatile") << 12 << 4 << QColor(255, 255, 0);
+        QTest::newRow("ResponseOK") << 12 << 4 << gray;
+        QTest::newRow("Selected_ResponseOK") << 12 << 24 << selected;
+        QTest::newRow("ResponseError") << 12 << 4 << gray;
+        QTest::newRow("Selected_ResponseError") << 12 << 24 << selected;
     }
 
     void imageFiles()
     {
-        QFETCH(QString, name);
         QFETCH(int, height);
         QFETCH(int, bitCount);
         QFETCH(QColor, background);
-        const QString path = QStringLiteral(":/images/%1.bmp").arg(name);
+        const QString path =
+            QStringLiteral(":/images/%1.bmp").arg(QLatin1String(QTest::currentDataTag()));
 
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
@@ -87,20 +86,16 @@ private slots:
         QTest::addColumn<QString>("image"); // empty: a null pixmap
 
         QTest::newRow("NoTelegram") << int(NoTelegram) << false << QString();
-        QTest::newRow("NoTelegram selected") << int(NoTelegram) << true << QString();
-        QTest::newRow("Data") << int(Data) << false << QString();
         QTest::newRow("Data selected") << int(Data) << true << QString();
         QTest::newRow("below range") << -1 << false << QString();
         QTest::newRow("above range") << 10 << true << QString();
         QTest::newRow("PPO3Request") << int(PPO3Request) << false << "PPO3Request";
         QTest::newRow("PPO3Response selected")
             << int(PPO3Response) << true << "Selected_PPO3Response";
-        QTest::newRow("Read") << int(Read) << false << "Read";
         QTest::newRow("Read selected") << int(Read) << true << "Selected_Read";
         QTest::newRow("ReadDescription selected")
             << int(ReadDescription) << true << "Selected_ReadDescription";
         QTest::newRow("Write") << int(Write) << false << "Write";
-        QTest::newRow("WriteVolatile") << int(WriteVolatile) << false << "WriteVolatile";
         QTest::newRow("WriteVolatile selected is the plain image")
             << int(WriteVolatile) << true << "WriteVolatile";
         QTest::newRow("ResponseOK selected") << int(ResponseOK) << true << "Selected_ResponseOK";

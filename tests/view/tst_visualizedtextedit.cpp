@@ -182,7 +182,6 @@ private slots:
 
         const int viewportWidth = view->viewport()->width();
         view->setVisualizedTextAreaEnabled(false);
-        QCOMPARE(view->visualizedTextAreaWidth(), 0);
         QCOMPARE(strip->width(), 0);
         QCOMPARE(view->viewport()->width(), viewportWidth + 250);
 
