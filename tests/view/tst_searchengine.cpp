@@ -226,12 +226,9 @@ private slots:
             placeCursor(b, a);
 
             QTextDocument::FindFlags flags;
-            if (mode == PlainTextMatchCase)
-                flags |= QTextDocument::FindCaseSensitively;
-            if (mode == BinaryData)
-                flags |= QTextDocument::FindWholeWords;
-            if (direction == FindPrevious)
-                flags |= QTextDocument::FindBackward;
+            flags.setFlag(QTextDocument::FindCaseSensitively, mode == PlainTextMatchCase);
+            flags.setFlag(QTextDocument::FindWholeWords, mode == BinaryData);
+            flags.setFlag(QTextDocument::FindBackward, direction == FindPrevious);
             const QString needle =
                 mode == BinaryData ? VisualizedTextEdit::binaryDataSearchText(text) : text;
             QTextCursor from = edit->textCursor();
