@@ -23,21 +23,16 @@ void Delegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         text.indexOf(QLatin1String(": ")) + 2 + index.data(SearchResultsList::ColumnRole).toInt();
     const QString left = text.left(start);
     const QString mid = text.mid(start, length);
-    const QString right = text.right(text.length() - length - start);
 
+    // Placed by advance widths, the way the text itself is laid out: ink bounding rectangles
+    // round every glyph and drift off the match by a character or more along a long line.
     const QFontMetrics metrics = painter->fontMetrics();
-    QRect leftRect = metrics.boundingRect(left);
-    QRect midRect = metrics.boundingRect(mid);
-    QRect rightRect = metrics.boundingRect(right);
-    const int highlightWidth = metrics.boundingRect(left + mid).width() - leftRect.width();
-
-    const QPoint topLeft = option.rect.topLeft();
-    leftRect.moveTopLeft(topLeft);
-    midRect.moveTopLeft(topLeft);
-    rightRect.moveTopLeft(topLeft);
-    midRect.moveLeft(leftRect.right() + 3);
-    midRect.setWidth(highlightWidth);
-    rightRect.moveLeft(midRect.right() + 1);
+    const int leftWidth = metrics.horizontalAdvance(left);
+    const int highlightWidth = metrics.horizontalAdvance(left + mid) - leftWidth;
+    const QRect &row = option.rect;
+    const QRect leftRect(row.left(), row.top(), leftWidth, row.height());
+    const QRect midRect(leftRect.right() + 1, row.top(), highlightWidth, row.height());
+    QRect rightRect(midRect.right() + 1, row.top(), 0, row.height());
     rightRect.setRight(10000);
 
     painter->fillRect(leftRect, background);
