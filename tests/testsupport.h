@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <unistd.h>
@@ -32,6 +33,16 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Points the temp folder, and with it the panels' log folder, at `root`, so that a test never
+// touches the real one, also when it runs outside CTest.
+inline bool useTempFolder(const QTemporaryDir &root)
+{
+    if (!root.isValid())
+        return false;
+    qputenv("TMPDIR", QFile::encodeName(root.path()));
+    return true;
 }
 
 } // namespace testsupport

@@ -56,10 +56,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        // The log folder lives under the temp folder: point that at a private one, also when
-        // the test runs outside CTest.
-        QVERIFY(tempRoot.isValid());
-        qputenv("TMPDIR", QFile::encodeName(tempRoot.path()));
+        QVERIFY(testsupport::useTempFolder(tempRoot));
         folder = Field::logFolder();
         QVERIFY(folder.startsWith(QDir::tempPath()));
         QVERIFY(folder.endsWith(QStringLiteral("/Velmora Drives/Brantel/")));
