@@ -48,6 +48,10 @@ Telvane::Telvane(bool safetyFaultMode) : safetyFaultMode(safetyFaultMode)
 
 Telvane::~Telvane()
 {
+    // The panels go while this window is still whole: a signal they send on the way out must
+    // find an empty list rather than one that is already destroyed.
+    fields.clear();
+    delete takeCentralWidget();
     if (mainWindow == this)
         mainWindow = nullptr;
 }
