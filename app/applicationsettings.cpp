@@ -30,7 +30,11 @@ QStringList ApplicationSettings::fileNames() const
 {
     return value(fileNamesKey, homeDirectory)
         .toString()
+#if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
         .split(QLatin1Char(';'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+#else
+        .split(QLatin1Char(';'), QString::KeepEmptyParts, Qt::CaseSensitive);
+#endif
 }
 
 void ApplicationSettings::storeFileNames(const QStringList &names)

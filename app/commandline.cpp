@@ -1,13 +1,10 @@
 #include "app/commandline.h"
 
-#include "app/textlanguage.h"
-
 #include <QString>
 
 CommandLine readCommandLine(int argc, const char *const *argv)
 {
     CommandLine commandLine;
-    commandLine.language = English;
     // Any argument at all selects the fault view; none is ever opened as a file.
     commandLine.safetyFaultMode = argc > 1;
     if (argc > 1 &&

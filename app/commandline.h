@@ -1,9 +1,11 @@
 #pragma once
 
+#include "telegram/textlanguage.h"
+
 // What the first command-line argument selects; Qt's own options are already removed.
 struct CommandLine {
     bool safetyFaultMode = false;
-    int language = 0; // a TextLanguage
+    TextLanguage language = English;
 };
 
 CommandLine readCommandLine(int argc, const char *const *argv);

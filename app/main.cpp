@@ -1,5 +1,5 @@
 #include "app/commandline.h"
-#include "app/textlanguage.h"
+#include "telegram/textlanguage.h"
 #include "ui/telvane.h"
 
 #include <QApplication>
@@ -33,9 +33,7 @@ int main(int argc, char *argv[])
 
     QApplication application(argc, argv);
     const CommandLine commandLine = readCommandLine(argc, argv);
-    setTextLanguage(commandLine.language);
-
-    Telvane window(commandLine.safetyFaultMode);
+    Telvane window(commandLine.safetyFaultMode, commandLine.language);
     window.show();
     return application.exec();
 }

@@ -1,7 +1,12 @@
 #include "app/scopetimer.h"
 
 #include <QString>
-#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+Q_LOGGING_CATEGORY(lcTiming, "telvane.timing", QtWarningMsg)
 
 ScopeTimer::ScopeTimer(const char *label) : label(label)
 {
@@ -10,7 +15,11 @@ ScopeTimer::ScopeTimer(const char *label) : label(label)
 
 ScopeTimer::~ScopeTimer()
 {
+#ifdef Q_OS_WIN
     const QByteArray line =
         QString::asprintf("%s: %d msec\n", label, int(timer.elapsed())).toLocal8Bit();
-    std::fputs(line.constData(), stderr);
+    OutputDebugStringA(line.constData());
+#else
+    qCDebug(lcTiming, "%s: %d msec", label, int(timer.elapsed()));
+#endif
 }

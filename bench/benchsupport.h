@@ -6,8 +6,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+#include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <sys/resource.h>
 #include <vector>
@@ -34,11 +36,22 @@ inline void keepSettingsIn(const QString &folder)
     qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
 }
 
-// The offscreen platform unless the caller chose one.
-inline void offscreenUnlessChosen()
+// Before the application object: the offscreen platform unless the caller chose one, a private
+// runtime folder when none is set, and no platform chatter between the figures.
+inline void prepareGuiRun()
 {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) {
+        char folder[] = "/tmp/telvane-bench-XXXXXX";
+        if (mkdtemp(folder))
+            qputenv("XDG_RUNTIME_DIR", folder);
+    }
+    static const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (!text.contains(QLatin1String("propagateSizeHints")))
+                previous(type, context, text);
+        });
 }
 
 // The value `percent` per cent of the way up the sorted values (50: the median).

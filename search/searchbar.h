@@ -1,12 +1,17 @@
 #pragma once
 
-#include "search/searchoptions.h"
-
-#include "ui_searchbar.h"
+#include "searchcore/searchoptions.h"
 
 #include <QWidget>
+#include <memory>
 
 class QKeyEvent;
+class QPushButton;
+
+namespace Ui
+{
+class SearchBar;
+}
 
 // The one-row search input under the panels; every trigger becomes a SearchOptions.
 class SearchBar : public QWidget
@@ -15,10 +20,11 @@ class SearchBar : public QWidget
 
 public:
     explicit SearchBar(QWidget *parent = nullptr);
+    ~SearchBar() override;
 
     // The buttons the main window wires to the results pane.
-    QPushButton *clearResultsButton() const { return ui.pushButtonClearResults; }
-    QPushButton *showOrHideButton() const { return ui.pushButtonShowOrHide; }
+    QPushButton *clearResultsButton() const;
+    QPushButton *showOrHideButton() const;
 
 signals:
     void searchTriggered(const SearchOptions &options);
@@ -41,5 +47,5 @@ protected:
 private:
     void triggerSearch(const QString &text, int searchDirection);
 
-    Ui::SearchBar ui;
+    std::unique_ptr<Ui::SearchBar> ui;
 };

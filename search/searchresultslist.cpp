@@ -2,9 +2,7 @@
 
 #include "app/applicationsettings.h"
 #include "search/delegate.h"
-#include "search/finding.h"
-#include "ui/field.h"
-#include "ui/telvane.h"
+#include "searchcore/finding.h"
 
 namespace
 {
@@ -28,15 +26,8 @@ void SearchResultsList::onItemDoubleClicked(QListWidgetItem *item)
 {
     if (!item || item->data(LineTypeRole).value<LineType>() != ResultLine)
         return;
-    Telvane *mainWindow = Telvane::instance();
-    if (!mainWindow)
-        return;
-    const unsigned fieldId = item->data(FieldIdRole).toUInt();
-    Field *field = mainWindow->fieldById(fieldId);
-    if (!field) // its panel was closed after the search
-        return;
     const Finding finding(this, item->data(LineNumberRole).toInt(), QString(),
-                          item->data(ColumnRole).toInt(), item->data(LengthRole).toInt(), fieldId,
-                          item->data(PositionRole).toInt());
-    field->goTo(finding);
+                          item->data(ColumnRole).toInt(), item->data(LengthRole).toInt(),
+                          item->data(FieldIdRole).toUInt(), item->data(PositionRole).toInt());
+    emit goToRequested(finding);
 }

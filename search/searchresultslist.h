@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+class Finding;
+
 // The list of find-all rows: a header, one row per match, a summary.
 class SearchResultsList : public QListWidget
 {
@@ -21,6 +23,10 @@ public:
     };
 
     explicit SearchResultsList(QWidget *parent = nullptr);
+
+signals:
+    // A result row was double-clicked: its panel should select the match.
+    void goToRequested(const Finding &finding);
 
 private slots:
     void onItemDoubleClicked(QListWidgetItem *item);

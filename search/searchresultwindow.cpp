@@ -1,7 +1,8 @@
 #include "search/searchresultwindow.h"
 
-#include "search/finding.h"
 #include "search/searchresultslist.h"
+#include "searchcore/finding.h"
+#include "ui_searchresultwindow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -63,9 +64,17 @@ void addRow(SearchResultsList *list, const QString &text, SearchResultsList::Lin
 
 } // namespace
 
-SearchResultWindow::SearchResultWindow(QWidget *parent) : QWidget(parent)
+SearchResultWindow::SearchResultWindow(QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::searchResults>())
 {
-    ui.setupUi(this);
+    ui->setupUi(this);
+}
+
+SearchResultWindow::~SearchResultWindow() = default;
+
+SearchResultsList *SearchResultWindow::resultsList() const
+{
+    return ui->resultsList;
 }
 
 void SearchResultWindow::onSearchStarted(const QString &fileName, const QString &searchText)
@@ -76,7 +85,7 @@ void SearchResultWindow::onSearchStarted(const QString &fileName, const QString 
     const QString header =
         QString::asprintf("Text to search: %s\nFilename: %s", searchText.toLocal8Bit().constData(),
                           fileName.toLocal8Bit().constData());
-    addRow(ui.resultsList, header, SearchResultsList::HeaderLine, headerBackground());
+    addRow(ui->resultsList, header, SearchResultsList::HeaderLine, headerBackground());
     collecting = true;
 }
 
@@ -93,7 +102,7 @@ void SearchResultWindow::onSearchEnd(int results)
 {
     appendPendingRows();
     collecting = false;
-    addRow(ui.resultsList, QString::asprintf("Summary: Found %d matches", results),
+    addRow(ui->resultsList, QString::asprintf("Summary: Found %d matches", results),
            SearchResultsList::SummaryLine, summaryBackground());
 }
 
@@ -101,14 +110,14 @@ void SearchResultWindow::onPushButtonClearPressed()
 {
     pendingTexts.clear();
     pendingRows.clear();
-    ui.resultsList->clear();
+    ui->resultsList->clear();
 }
 
 void SearchResultWindow::appendPendingRows()
 {
     if (pendingRows.isEmpty())
         return;
-    SearchResultsList *list = ui.resultsList;
+    SearchResultsList *list = ui->resultsList;
     const int first = list->count();
     // One insertion for all rows.
     list->insertItems(first, pendingTexts);

@@ -1,13 +1,19 @@
 #pragma once
 
-#include "ui_searchresultwindow.h"
-
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
 
+#include <memory>
+
 class Finding;
+class SearchResultsList;
+
+namespace Ui
+{
+class searchResults;
+}
 
 // The pane under the panels that lists what find-all searches report.
 class SearchResultWindow : public QWidget
@@ -16,8 +22,9 @@ class SearchResultWindow : public QWidget
 
 public:
     explicit SearchResultWindow(QWidget *parent = nullptr);
+    ~SearchResultWindow() override;
 
-    SearchResultsList *resultsList() const { return ui.resultsList; }
+    SearchResultsList *resultsList() const;
 
 public slots:
     void onSearchStarted(const QString &fileName, const QString &searchText);
@@ -35,7 +42,7 @@ private:
     };
     void appendPendingRows();
 
-    Ui::searchResults ui;
+    std::unique_ptr<Ui::searchResults> ui;
     // Result rows of the running find-all, added to the list in one batch when it ends.
     bool collecting = false;
     QStringList pendingTexts;

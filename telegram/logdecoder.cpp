@@ -1,5 +1,6 @@
 #include "telegram/logdecoder.h"
 
+#include "telegram/linedetails.h"
 #include "telegram/recordtext.h"
 #include "telegram/safetyfaults.h"
 
@@ -29,18 +30,6 @@ qint64 findMarker(const char *line, qint64 length)
         ++p;
     }
     return -1;
-}
-
-void appendNumber(std::string &out, qint64 number)
-{
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + number % 10);
-        number /= 10;
-    } while (number > 0);
-    while (count > 0)
-        out += digits[--count];
 }
 
 void appendUtf8(std::string &out, const QString &text)
@@ -142,10 +131,7 @@ void LogDecoder::releaseRecords()
     for (const auto &held : heldRecords) {
         if (held.second.type == NoTelegram)
             continue;
-        out += "Line ";
-        appendNumber(out, held.first);
-        out += " data: ";
-        appendUtf8(out, recordDetails(held.second, true));
+        appendUtf8(out, telegramDetailsLine(held.first, recordDetails(held.second, true)));
         out += '\n';
     }
     heldRecords.clear();
@@ -165,10 +151,7 @@ void LogDecoder::decodeFaultLine(const char *line, qint64 length)
         summary = faultSummary(fault.id, nullptr);
     if (summary.isEmpty())
         return;
-    out += "Line ";
-    appendNumber(out, lineNumber);
-    out += ": ";
-    appendUtf8(out, summary);
+    appendUtf8(out, plainDetailsLine(lineNumber, summary));
     out += '\n';
 }
 

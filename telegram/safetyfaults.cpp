@@ -1,6 +1,6 @@
 #include "telegram/safetyfaults.h"
 
-#include "app/textlanguage.h"
+#include "telegram/textlanguage.h"
 
 #include <QVector>
 
@@ -90,9 +90,9 @@ const FaultCatalogue englishCatalogue = buildCatalogue();
 // The drives' German texts are the English ones, entry for entry.
 const FaultCatalogue germanCatalogue = buildCatalogue();
 
-const FaultCatalogue &currentCatalogue()
+const FaultCatalogue &catalogueFor(TextLanguage language)
 {
-    return textLanguage == German ? germanFaultCatalogue() : englishFaultCatalogue();
+    return language == German ? germanFaultCatalogue() : englishFaultCatalogue();
 }
 
 bool isFaultWord(const QString &piece)
@@ -100,9 +100,10 @@ bool isFaultWord(const QString &piece)
     return piece == QLatin1String("INT FAIL") || piece == QLatin1String("EXT FAIL");
 }
 
-QString faultText(quint32 id, const std::array<quint16, 4> *words, const QString &pattern)
+QString faultText(quint32 id, const std::array<quint16, 4> *words, const QString &pattern,
+                  TextLanguage language)
 {
-    const FaultCatalogue &catalogue = currentCatalogue();
+    const FaultCatalogue &catalogue = catalogueFor(language);
     const auto entry = catalogue.constFind(id);
     if (entry == catalogue.constEnd())
         return QString();
@@ -163,17 +164,18 @@ FaultLine parseFaultLine(const QString &line)
     return result;
 }
 
-QString faultSummary(quint32 id, const std::array<quint16, 4> *words)
+QString faultSummary(quint32 id, const std::array<quint16, 4> *words, TextLanguage language)
 {
-    return faultText(id, words, QStringLiteral("; %1: %2"));
+    return faultText(id, words, QStringLiteral("; %1: %2"), language);
 }
 
-QString faultDetails(quint32 id, const std::array<quint16, 4> &words)
+QString faultDetails(quint32 id, const std::array<quint16, 4> &words, TextLanguage language)
 {
-    return faultText(id, &words, QStringLiteral("\n             %1: %2"));
+    return faultText(id, &words, QStringLiteral("\n             %1: %2"), language);
 }
 
-SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex)
+SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex,
+                                    TextLanguage language)
 {
     SafetyFaultTexts result;
     result.texts.reserve(lines.size());
@@ -181,11 +183,11 @@ SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex)
         const FaultLine fault = parseFaultLine(lines.at(i));
         QString text;
         if (fault.kind == FaultWithData) {
-            text = faultSummary(fault.id, &fault.words);
+            text = faultSummary(fault.id, &fault.words, language);
             if (i == selectedIndex)
-                result.details = faultDetails(fault.id, fault.words);
+                result.details = faultDetails(fault.id, fault.words, language);
         } else if (fault.kind == FaultWithoutData) {
-            text = faultSummary(fault.id, nullptr);
+            text = faultSummary(fault.id, nullptr, language);
             if (i == selectedIndex)
                 result.details = text;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "telegram/textlanguage.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -26,13 +28,16 @@ struct FaultLine {
 
 FaultLine parseFaultLine(const QString &line);
 
-// Texts picked by textLanguage; an id outside the catalogue gives an empty text.
-QString faultSummary(quint32 id, const std::array<quint16, 4> *words);
-QString faultDetails(quint32 id, const std::array<quint16, 4> &words);
+// Texts in the given language; an id outside the catalogue gives an empty text.
+QString faultSummary(quint32 id, const std::array<quint16, 4> *words,
+                     TextLanguage language = English);
+QString faultDetails(quint32 id, const std::array<quint16, 4> &words,
+                     TextLanguage language = English);
 
 struct SafetyFaultTexts {
     QStringList texts; // one per input line, empty where the line is no fault record
     QString details;   // of the selected line
 };
 
-SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex);
+SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex,
+                                    TextLanguage language = English);

@@ -1,11 +1,9 @@
 #include "ui/field.h"
 
 #include "app/applicationsettings.h"
-#include "search/searchbar.h"
-#include "search/searchoptions.h"
-#include "search/searchresultwindow.h"
+#include "searchcore/searchoptions.h"
 #include "telegram/telegramrecord.h"
-#include "ui/telvane.h"
+#include "ui_field.h"
 #include "view/visualizedtextedit.h"
 
 #include <QDir>
@@ -59,74 +57,65 @@ const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orang
 const QString inactiveFrameStyle = QStringLiteral("#frame{ border: 2px solid lightgray; }");
 } // namespace
 
-Field::Field(QWidget *parent, const QString &fileName) : QWidget(parent), id(fieldCounter++)
+Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
+    : QWidget(parent), ui(std::make_unique<Ui::Field>()), mode(mode), id(fieldCounter++)
 {
-    ui.setupUi(this);
-    ui.fileContents->setId(id);
-    ui.selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
-
-    Telvane *mainWindow = Telvane::instance();
-    if (mainWindow)
-        connect(ui.fileContents, &VisualizedTextEdit::searchFinished, mainWindow->searchBar(),
-                &SearchBar::finishSearch);
+    ui->setupUi(this);
+    ui->fileContents->setDecodeMode(mode);
+    ui->fileContents->setId(id);
+    ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
 
     for (QObject *watched : std::initializer_list<QObject *>{
-             this, ui.selectedLineDetailsEdit, ui.visualizedAreaWidthSlider, ui.fileNameInput,
-             ui.pushButtonOpenFile, ui.pushButtonReload, ui.fileContents, ui.splitter->handle(1)})
+             this, ui->selectedLineDetailsEdit, ui->visualizedAreaWidthSlider, ui->fileNameInput,
+             ui->pushButtonOpenFile, ui->pushButtonReload, ui->fileContents,
+             ui->splitter->handle(1)})
         watched->installEventFilter(this);
 
-    ui.frame->setStyleSheet(inactiveFrameStyle);
+    ui->frame->setStyleSheet(inactiveFrameStyle);
     fillBrantelLogFilesToComboBox();
 
-    connect(ui.fileContents, &VisualizedTextEdit::visualizeLineSelected, ui.selectedLineDetailsEdit,
-            &QPlainTextEdit::setPlainText);
-    connect(ui.pushButtonReload, &QPushButton::clicked, this, &Field::reload);
-    connect(ui.pushButtonOpenFile, &QPushButton::clicked, this, &Field::selectAndOpenFile);
-    connect(ui.visualizedAreaWidthSlider, &QSlider::sliderMoved, this,
+    connect(ui->fileContents, &VisualizedTextEdit::visualizeLineSelected,
+            ui->selectedLineDetailsEdit, &QPlainTextEdit::setPlainText);
+    connect(ui->pushButtonReload, &QPushButton::clicked, this, &Field::reload);
+    connect(ui->pushButtonOpenFile, &QPushButton::clicked, this, &Field::selectAndOpenFile);
+    connect(ui->visualizedAreaWidthSlider, &QSlider::sliderMoved, this,
             &Field::setVisualizedTextAreaWidthBySliderPos);
-    connect(ui.visualizedAreaWidthSlider, &QSlider::valueChanged, this,
+    connect(ui->visualizedAreaWidthSlider, &QSlider::valueChanged, this,
             &Field::setVisualizedTextAreaWidthBySliderPos);
-    connect(ui.fileContents, &VisualizedTextEdit::activated, this, &Field::onFieldClicked);
+    connect(ui->fileContents, &VisualizedTextEdit::activated, this, &Field::onFieldClicked);
 
-    if (!safetyFaultMode()) {
-        if (mainWindow) {
-            connect(ui.pushButtonCloseField, &QPushButton::clicked, mainWindow,
-                    &Telvane::closeField);
-            connect(ui.fileContents, &VisualizedTextEdit::activated, mainWindow,
-                    &Telvane::deactivateOtherFields);
-            SearchResultWindow *results = mainWindow->searchResultWindow();
-            connect(ui.fileContents, &VisualizedTextEdit::start, results,
-                    &SearchResultWindow::onSearchStarted);
-            connect(ui.fileContents, &VisualizedTextEdit::found, results,
-                    &SearchResultWindow::onResultFound);
-            connect(ui.fileContents, &VisualizedTextEdit::end, results,
-                    &SearchResultWindow::onSearchEnd);
-        }
-    } else {
-        ui.pushButtonCloseField->hide();
-        ui.fileNameInput->hide();
+    // The main window connects the close button, the activation and the search signals.
+    if (safetyFaultMode()) {
+        ui->pushButtonCloseField->hide();
+        ui->fileNameInput->hide();
     }
 
     openFile(fileName);
 
-    connect(ui.fileNameInput, &QComboBox::currentTextChanged, this, &Field::openFile);
+    connect(ui->fileNameInput, &QComboBox::currentTextChanged, this, &Field::openFile);
 }
 
-bool Field::safetyFaultMode() const
+Field::~Field() = default;
+
+VisualizedTextEdit *Field::textEdit() const
 {
-    const Telvane *mainWindow = Telvane::instance();
-    return mainWindow && mainWindow->safetyFaultMode;
+    return ui->fileContents;
+}
+
+QPushButton *Field::closeButton() const
+{
+    return ui->pushButtonCloseField;
 }
 
 QString Field::fileName() const
 {
-    return ui.fileNameInput->currentText();
+    return ui->fileNameInput->currentText();
 }
 
 void Field::setActive(bool active)
 {
     this->active = active;
-    ui.frame->setStyleSheet(active ? activeFrameStyle : inactiveFrameStyle);
+    ui->frame->setStyleSheet(active ? activeFrameStyle : inactiveFrameStyle);
 }
 
 void Field::onFieldClicked()
@@ -146,29 +135,29 @@ QString Field::logFolder()
 
 bool Field::isSentByMe(const QPushButton *sender) const
 {
-    return sender && sender == ui.pushButtonCloseField;
+    return sender && sender == ui->pushButtonCloseField;
 }
 
 bool Field::isSentByMe(const VisualizedTextEdit *sender) const
 {
-    return sender && sender == ui.fileContents;
+    return sender && sender == ui->fileContents;
 }
 
 void Field::search(const SearchOptions &options)
 {
     if (active)
-        ui.fileContents->search(options);
+        ui->fileContents->search(options);
 }
 
 void Field::goTo(const Finding &finding)
 {
-    ui.fileContents->goTo(finding);
+    ui->fileContents->goTo(finding);
 }
 
 bool Field::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn)
-        emit ui.fileContents->activated();
+        emit ui->fileContents->activated();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -181,8 +170,8 @@ void Field::fillBrantelLogFilesToComboBox()
         folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo &entry : entries) {
         const QString path = entry.absoluteFilePath();
-        if (ui.fileNameInput->findData(path) < 0)
-            ui.fileNameInput->addItem(path, path);
+        if (ui->fileNameInput->findData(path) < 0)
+            ui->fileNameInput->addItem(path, path);
     }
 }
 
@@ -197,13 +186,13 @@ bool Field::openFile(const QString &fileName)
     if (opened) {
         // This very call opens the file; the combo box must not open it a second time, neither
         // when the first item added becomes current nor when the item is selected.
-        const QSignalBlocker blocker(ui.fileNameInput);
-        int index = ui.fileNameInput->findData(fileName);
+        const QSignalBlocker blocker(ui->fileNameInput);
+        int index = ui->fileNameInput->findData(fileName);
         if (index < 0) {
-            ui.fileNameInput->addItem(fileName, fileName);
-            index = ui.fileNameInput->findData(fileName);
+            ui->fileNameInput->addItem(fileName, fileName);
+            index = ui->fileNameInput->findData(fileName);
         }
-        ui.fileNameInput->setCurrentIndex(index);
+        ui->fileNameInput->setCurrentIndex(index);
     }
 
     QString content;
@@ -215,17 +204,17 @@ bool Field::openFile(const QString &fileName)
 
     if (!safetyFaultMode()) {
         const bool telegramLog = content.contains(commMarker);
-        ui.fileContents->setVisualizedTextAreaEnabled(telegramLog);
+        ui->fileContents->setVisualizedTextAreaEnabled(telegramLog);
         if (telegramLog) {
-            ui.fileContents->setVisualizedTextAreaWidth(
+            ui->fileContents->setVisualizedTextAreaWidth(
                 ApplicationSettings::instance().visualizedAreaWidth());
             updateVisualizedAreaSlider();
         } else {
-            ui.visualizedAreaWidthSlider->setValue(ui.visualizedAreaWidthSlider->minimum());
+            ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
         }
     }
 
-    ui.fileContents->setLogText(fileName, content);
+    ui->fileContents->setLogText(fileName, content);
     QGuiApplication::restoreOverrideCursor();
     return opened;
 }
@@ -234,51 +223,59 @@ bool Field::openFileAndMoveCursorToEnd(const QString &fileName)
 {
     const bool opened = openFile(fileName);
     if (opened)
-        ui.fileContents->moveCursorToEnd();
+        ui->fileContents->moveCursorToEnd();
     return opened;
 }
 
 bool Field::reload()
 {
     fillBrantelLogFilesToComboBox();
-    const bool opened = openFile(ui.fileNameInput->currentText());
+    const bool opened = openFile(ui->fileNameInput->currentText());
     if (opened)
-        ui.fileContents->moveCursorToEnd();
+        ui->fileContents->moveCursorToEnd();
     return opened;
 }
 
-void Field::selectAndOpenFile()
+QStringList Field::chooseLogFiles(QWidget *parent, QFileDialog::FileMode fileMode)
 {
-    QFileDialog dialog(Telvane::instance(), QString());
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    QFileDialog dialog(parent, QString());
+    dialog.setFileMode(fileMode);
     dialog.setDirectory(ApplicationSettings::instance().lastFileDialogPath());
     dialog.setNameFilter(logFileNameFilter());
     dialog.setViewMode(QFileDialog::Detail);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString chosen = dialog.selectedFiles().first();
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
     ApplicationSettings::instance().setLastFileDialogPath(
-        QFileInfo(chosen).absoluteDir().absolutePath());
-    openFile(chosen);
+        QFileInfo(chosen.first()).absoluteDir().absolutePath());
+    return chosen;
+}
+
+void Field::selectAndOpenFile()
+{
+    // The main window is the dialog's parent, as for Add File(s).
+    const QStringList chosen = chooseLogFiles(window(), QFileDialog::ExistingFile);
+    if (!chosen.isEmpty())
+        openFile(chosen.first());
 }
 
 void Field::setVisualizedTextAreaWidthBySliderPos(int value)
 {
-    ui.visualizedAreaWidthSlider->setRange(0, ui.fileContents->width());
+    ui->visualizedAreaWidthSlider->setRange(0, ui->fileContents->width());
     if (value > 0) {
-        ui.fileContents->setVisualizedTextAreaWidth(value);
+        ui->fileContents->setVisualizedTextAreaWidth(value);
         ApplicationSettings::instance().setVisualizedAreaWidth(value);
     }
 }
 
 void Field::updateVisualizedAreaSlider()
 {
-    const int viewWidth = ui.fileContents->width();
-    const int areaWidth = ui.fileContents->visualizedTextAreaWidth();
+    const int viewWidth = ui->fileContents->width();
+    const int areaWidth = ui->fileContents->visualizedTextAreaWidth();
     if (areaWidth > viewWidth)
         return;
-    ui.visualizedAreaWidthSlider->setRange(0, viewWidth);
-    ui.visualizedAreaWidthSlider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
+    ui->visualizedAreaWidthSlider->setRange(0, viewWidth);
+    ui->visualizedAreaWidthSlider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
 }
 
 void Field::resizeEvent(QResizeEvent *event)
@@ -291,7 +288,7 @@ void Field::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateVisualizedAreaSlider();
-    const QList<int> sizes = ui.splitter->sizes();
+    const QList<int> sizes = ui->splitter->sizes();
     if (sizes.size() == 2 && sizes[0] + sizes[1] > 250)
-        ui.splitter->setSizes({sizes[0] + sizes[1] - 150, 150});
+        ui->splitter->setSizes({sizes[0] + sizes[1] - 150, 150});
 }

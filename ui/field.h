@@ -1,14 +1,21 @@
 #pragma once
 
-#include "ui_field.h"
+#include "telegram/linedetails.h"
 
+#include <QFileDialog>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class Finding;
 class QPushButton;
 class SearchOptions;
 class VisualizedTextEdit;
+
+namespace Ui
+{
+class Field;
+}
 
 // One log panel: the log view, its details pane, the file list, reload, the strip-width slider.
 class Field : public QWidget
@@ -16,16 +23,20 @@ class Field : public QWidget
     Q_OBJECT
 
 public:
-    Field(QWidget *parent, const QString &fileName);
+    Field(QWidget *parent, const QString &fileName, const DecodeMode &mode = DecodeMode());
+    ~Field() override;
 
     QString fileName() const;
     void setActive(bool active);
     bool isActive() const { return active; }
     static QString logFileNameFilter();
     static QString logFolder();
+    // The file dialog of Browse... and Add File(s); remembers the folder of an accepted choice.
+    static QStringList chooseLogFiles(QWidget *parent, QFileDialog::FileMode fileMode);
     void updateVisualizedAreaSlider();
 
-    VisualizedTextEdit *textEdit() const { return ui.fileContents; }
+    VisualizedTextEdit *textEdit() const;
+    QPushButton *closeButton() const;
 
 public slots:
     bool openFile(const QString &fileName);
@@ -48,9 +59,10 @@ private slots:
     void fillBrantelLogFilesToComboBox();
 
 private:
-    bool safetyFaultMode() const;
+    bool safetyFaultMode() const { return mode.safetyFaults; }
 
-    Ui::Field ui;
+    std::unique_ptr<Ui::Field> ui;
+    const DecodeMode mode;
     bool active = false;
 
 public:

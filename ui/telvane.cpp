@@ -2,8 +2,12 @@
 
 #include "app/applicationsettings.h"
 #include "search/searchbar.h"
+#include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/finding.h"
 #include "ui/field.h"
+#include "ui_telvane.h"
+#include "view/visualizedtextedit.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -14,34 +18,41 @@ namespace
 Telvane *mainWindow = nullptr;
 }
 
-Telvane::Telvane(bool safetyFaultMode) : safetyFaultMode(safetyFaultMode)
+Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
+    : safetyFaultMode(safetyFaultMode), ui(std::make_unique<Ui::TelvaneClass>()), language(language)
 {
-    ui.setupUi(this);
-    ui.searchResults->hide();
-    ui.mainWindowVerticalSplitter->setCollapsible(1, false);
+    ui->setupUi(this);
+    ui->searchResults->hide();
+    ui->mainWindowVerticalSplitter->setCollapsible(1, false);
     setWindowTitle(releaseTitle());
     mainWindow = this;
 
     restoreGeometry(ApplicationSettings::instance().mainWindowGeometry());
 
-    connect(ui.pushButtonAboutQt, &QPushButton::pressed, this,
+    connect(ui->pushButtonAboutQt, &QPushButton::pressed, this,
             [this] { QMessageBox::aboutQt(this, QString()); });
 
     if (!safetyFaultMode) {
-        connect(ui.addFieldPushButton, &QPushButton::pressed, this, &Telvane::onAddFieldPushed);
-        connect(ui.searchBar->clearResultsButton(), &QPushButton::pressed, ui.searchResults,
+        connect(ui->addFieldPushButton, &QPushButton::pressed, this, &Telvane::onAddFieldPushed);
+        connect(ui->searchBar->clearResultsButton(), &QPushButton::pressed, ui->searchResults,
                 &SearchResultWindow::onPushButtonClearPressed);
-        connect(ui.searchBar->showOrHideButton(), &QPushButton::pressed, this,
+        connect(ui->searchBar->showOrHideButton(), &QPushButton::pressed, this,
                 &Telvane::onPushButtonShowOrHidePressed);
+        connect(ui->searchResults->resultsList(), &SearchResultsList::goToRequested, this,
+                [this](const Finding &finding) {
+                    // Nothing to go to once the row's panel has been closed.
+                    if (Field *field = fieldById(finding.fieldId))
+                        field->goTo(finding);
+                });
         QStringList fileNames = ApplicationSettings::instance().fileNames();
         if (fileNames.isEmpty())
             fileNames << QString();
-        ui.widgetSearch->hide();
+        ui->widgetSearch->hide();
         createFields(fileNames);
     } else {
-        ui.addFieldPushButton->hide();
-        ui.checkBoxSaveSessionSettings->hide();
-        ui.widgetSearch->hide();
+        ui->addFieldPushButton->hide();
+        ui->checkBoxSaveSessionSettings->hide();
+        ui->widgetSearch->hide();
         createFields(QStringList{QString()});
     }
 }
@@ -81,7 +92,12 @@ Field *Telvane::fieldById(unsigned id) const
 
 SearchResultWindow *Telvane::searchResultWindow() const
 {
-    return ui.searchResults;
+    return ui->searchResults;
+}
+
+SearchBar *Telvane::searchBar() const
+{
+    return ui->searchBar;
 }
 
 void Telvane::createFields(const QStringList &fileNames)
@@ -91,12 +107,23 @@ void Telvane::createFields(const QStringList &fileNames)
         anyActive = anyActive || field->isActive();
 
     for (const QString &fileName : fileNames) {
-        auto *field = new Field(this, fileName);
-        connect(ui.searchBar, &SearchBar::searchTriggered, field, &Field::search);
-        ui.fieldsHorizontalSplitter->addWidget(field);
+        auto *field = new Field(this, fileName, DecodeMode{safetyFaultMode, language});
+        VisualizedTextEdit *view = field->textEdit();
+        connect(ui->searchBar, &SearchBar::searchTriggered, field, &Field::search);
+        connect(view, &VisualizedTextEdit::searchFinished, ui->searchBar, &SearchBar::finishSearch);
+        if (!safetyFaultMode) {
+            connect(field->closeButton(), &QPushButton::clicked, this, &Telvane::closeField);
+            connect(view, &VisualizedTextEdit::activated, this, &Telvane::deactivateOtherFields);
+            SearchResultWindow *results = ui->searchResults;
+            connect(view, &VisualizedTextEdit::start, results,
+                    &SearchResultWindow::onSearchStarted);
+            connect(view, &VisualizedTextEdit::found, results, &SearchResultWindow::onResultFound);
+            connect(view, &VisualizedTextEdit::end, results, &SearchResultWindow::onSearchEnd);
+        }
+        ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);
         if (!safetyFaultMode)
-            ui.widgetSearch->show();
+            ui->widgetSearch->show();
         if (!anyActive) {
             field->setActive(true);
             anyActive = true;
@@ -117,7 +144,7 @@ void Telvane::closeField()
         }
     }
     if (fields.empty())
-        ui.widgetSearch->hide();
+        ui->widgetSearch->hide();
 }
 
 void Telvane::deactivateOtherFields()
@@ -131,35 +158,25 @@ void Telvane::deactivateOtherFields()
 
 void Telvane::onPushButtonShowOrHidePressed()
 {
-    if (ui.searchResults->isVisible()) {
-        ui.searchResults->hide();
-        ui.searchBar->showOrHideButton()->setText(tr("Show Results"));
+    if (ui->searchResults->isVisible()) {
+        ui->searchResults->hide();
+        ui->searchBar->showOrHideButton()->setText(tr("Show Results"));
     } else {
-        ui.searchResults->show();
-        ui.searchBar->showOrHideButton()->setText(tr("Hide Results"));
+        ui->searchResults->show();
+        ui->searchBar->showOrHideButton()->setText(tr("Hide Results"));
     }
 }
 
 void Telvane::onAddFieldPushed()
 {
-    QFileDialog dialog(this, QString());
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setDirectory(ApplicationSettings::instance().lastFileDialogPath());
-    dialog.setNameFilter(Field::logFileNameFilter());
-    dialog.setViewMode(QFileDialog::Detail);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty())
-        return;
-    ApplicationSettings::instance().setLastFileDialogPath(
-        QFileInfo(chosen.first()).absoluteDir().absolutePath());
-    createFields(chosen);
+    const QStringList chosen = Field::chooseLogFiles(this, QFileDialog::ExistingFiles);
+    if (!chosen.isEmpty())
+        createFields(chosen);
 }
 
 void Telvane::closeEvent(QCloseEvent *event)
 {
-    if (!safetyFaultMode && ui.checkBoxSaveSessionSettings->isChecked())
+    if (!safetyFaultMode && ui->checkBoxSaveSessionSettings->isChecked())
         ApplicationSettings::instance().setFileNames(fields);
     ApplicationSettings::instance().setMainWindowGeometry(saveGeometry());
     QCoreApplication::quit();

@@ -1,13 +1,20 @@
 #pragma once
 
-#include "ui_telvane.h"
+#include "telegram/textlanguage.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 class Field;
+class SearchBar;
 class SearchResultWindow;
+
+namespace Ui
+{
+class TelvaneClass;
+}
 
 // The one top-level window: log panels side by side, the results pane, the search bar.
 class Telvane : public QMainWindow
@@ -15,7 +22,7 @@ class Telvane : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit Telvane(bool safetyFaultMode);
+    explicit Telvane(bool safetyFaultMode, TextLanguage language = English);
     ~Telvane() override;
 
     static Telvane *instance();
@@ -23,7 +30,7 @@ public:
 
     Field *fieldById(unsigned id) const;
     SearchResultWindow *searchResultWindow() const;
-    SearchBar *searchBar() const { return ui.searchBar; }
+    SearchBar *searchBar() const;
 
     const bool safetyFaultMode;
 
@@ -38,9 +45,8 @@ private slots:
     void onPushButtonShowOrHidePressed();
 
 private:
-    Ui::TelvaneClass ui;
-    // Panels connect their close button and their view's activation to the private slots.
-    friend class Field;
+    std::unique_ptr<Ui::TelvaneClass> ui;
+    const TextLanguage language;
 
     std::vector<Field *> fields; // not owning: the splitter owns the panels
 };

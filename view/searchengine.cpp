@@ -1,9 +1,10 @@
 #include "view/visualizedtextedit.h"
 
 #include "app/scopetimer.h"
-#include "search/finding.h"
-#include "search/searchoptions.h"
-#include "search/searchstate.h"
+#include "searchcore/finding.h"
+#include "searchcore/searchoptions.h"
+#include "searchcore/searchstate.h"
+#include "searchcore/searchtext.h"
 
 #include <QScrollBar>
 #include <QStringMatcher>
@@ -83,27 +84,13 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     ScopeTimer timer("VisualizedTextEdit::search");
     setPalette(foundPalette);
 
-    QString text;
+    const SearchPattern pattern = searchPattern(options.searchMode, options.text);
+    const QString &text = pattern.text;
     QTextDocument::FindFlags flags;
-    Qt::CaseSensitivity findAllSensitivity = Qt::CaseSensitive;
-    switch (options.searchMode) {
-    case PlainTextMatchCase:
-        text = options.text;
-        flags = QTextDocument::FindCaseSensitively;
-        break;
-    case BinaryData:
-        text = binaryDataSearchText(options.text);
-        flags = QTextDocument::FindWholeWords;
-        break;
-    case ParameterId:
-        text = parameterIdSearchText(options.text);
-        break;
-    case PlainText:
-    default:
-        text = options.text;
-        findAllSensitivity = Qt::CaseInsensitive;
-        break;
-    }
+    if (pattern.stepCase == Qt::CaseSensitive)
+        flags |= QTextDocument::FindCaseSensitively;
+    if (pattern.wholeWords)
+        flags |= QTextDocument::FindWholeWords;
 
     if (text.isEmpty()) {
         QTextCursor cursor = textCursor();
@@ -115,7 +102,7 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     }
 
     if (options.searchDirection == FindAll) {
-        findAll(text, findAllSensitivity);
+        findAll(text, pattern.findAllCase);
         return;
     }
 
@@ -164,48 +151,6 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     ensureCursorVisible();
     notFoundText.clear();
     emit searchFinished(true);
-}
-
-QString VisualizedTextEdit::binaryDataSearchText(const QString &text)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    const QByteArray bytes = text.toLatin1(); // characters outside Latin-1 become '?' (3F)
-    QString result;
-    result.reserve(bytes.size() * 3);
-    for (int i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes.at(i));
-        if (i > 0)
-            result += QLatin1Char(' ');
-        result += QLatin1Char(digits[byte >> 4]);
-        result += QLatin1Char(digits[byte & 0x0F]);
-    }
-    return result;
-}
-
-QString VisualizedTextEdit::parameterIdSearchText(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() == 1)
-        return parameterIdPattern(parts.at(0), QString());
-    if (parts.size() == 2)
-        return parameterIdPattern(parts.at(0), parts.at(1));
-    return {};
-}
-
-QString VisualizedTextEdit::parameterIdPattern(const QString &number, const QString &index)
-{
-    bool ok = false;
-    const uint parameter = number.toUInt(&ok, 10);
-    if (!ok || parameter > 0xFFFF)
-        return {};
-    uint subindex = 0;
-    if (!index.isEmpty()) {
-        subindex = index.toUInt(&ok, 10);
-        if (!ok || subindex > 0xFFFF)
-            return {};
-    }
-    return QString::asprintf("%X %02X %02X %02X", parameter >> 8, parameter & 0xFF, subindex >> 8,
-                             subindex & 0xFF);
 }
 
 void VisualizedTextEdit::findAll(QString keyword, Qt::CaseSensitivity caseSensivity)

@@ -1,11 +1,9 @@
-#include "view/visualizedtextedit.h"
+#include "view/visualizationpainter.h"
 
 #include "telegram/logparser.h"
 #include "telegram/recordtext.h"
 #include "telegram/safetyfaults.h"
-#include "ui/telvane.h"
 #include "view/lineicons.h"
-#include "view/visualizedtextarea.h"
 
 #include <QCoreApplication>
 #include <QGlyphRun>
@@ -13,6 +11,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QTextBlock>
+#include <QWidget>
 #include <array>
 #include <memory>
 
@@ -20,8 +19,8 @@ namespace
 {
 const QColor selectedRowColor = QColor(Qt::yellow).lighter(160);
 
-const QString dataContextSeparator = QStringLiteral(
-    "\n------------------------------ Data context ------------------------------\n");
+const QColor gutterBackground(228, 228, 228, 255);
+const QColor gutterForeground(128, 128, 128, 255);
 
 // Blanks under the icon of a row, shared by every view; it only ever grows.
 QString &iconSpacer()
@@ -136,166 +135,72 @@ private:
 
 std::unique_ptr<RowTextPainter> RowTextPainter::cached;
 
-bool isSafetyFaultMode()
-{
-    // Unit tests run the view without a main window: that is the normal mode.
-    const Telvane *mainWindow = Telvane::instance();
-    return mainWindow && mainWindow->safetyFaultMode;
-}
-
-bool isReceivedDataBlock(const QTextBlock &block, QString *data)
-{
-    if (!block.isValid())
-        return false;
-    const QString text = block.text();
-    if (!VisualizedTextEdit::isReceivedLine(text))
-        return false;
-    TelegramRecord record = parseTelegramLine(text);
-    if (record.type != Data)
-        return false;
-    *data = record.data;
-    return true;
-}
 } // namespace
 
-bool VisualizedTextEdit::isReceivedLine(const QString &line)
+void paintLineNumbers(QWidget *gutter, const QPaintEvent *event, int gutterWidth, int lineHeight,
+                      const QVector<VisibleRow> &rows)
 {
-    return line.contains(QLatin1String("eceived")) || line.contains(QLatin1String("ecieved"));
+    QPainter painter(gutter);
+    painter.fillRect(event->rect(), gutterBackground);
+    painter.setPen(gutterForeground);
+    painter.drawLine(gutterWidth - 1, gutter->y(), gutterWidth - 1, gutter->height());
+    for (const VisibleRow &row : rows) {
+        if (row.bottom >= event->rect().top() && row.top <= event->rect().bottom())
+            painter.drawText(-5, row.top, gutterWidth, lineHeight, Qt::AlignRight,
+                             QString::number(row.line + 1));
+    }
 }
 
-QStringList VisualizedTextEdit::visibleLineTexts(const QRect &rect) const
+void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
+                        const QVector<VisibleRow> &rows, const QStringList &lines, int selectedLine,
+                        const DecodeMode &mode)
 {
-    QStringList lines;
-    QTextBlock block = firstVisibleBlock();
-    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
-    int bottom = top + int(blockBoundingRect(block).height());
-    while (block.isValid() && top <= rect.bottom()) {
-        if (block.isVisible() && bottom >= rect.top())
-            lines << block.text();
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-    }
-    return lines;
-}
-
-QString VisualizedTextEdit::dataContext() const
-{
-    QString context;
-    int count = 0;
-    QString data;
-    const QTextBlock selected = document()->findBlockByNumber(selectedLine);
-    for (QTextBlock block = selected; isReceivedDataBlock(block, &data); block = block.previous()) {
-        context.prepend(data);
-        ++count;
-    }
-    if (selected.isValid()) {
-        for (QTextBlock block = selected.next(); isReceivedDataBlock(block, &data);
-             block = block.next()) {
-            context.append(data);
-            ++count;
-        }
-    }
-    return count != 1 ? context : QString();
-}
-
-void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
-{
-    QWidget *area = visualizedTextArea;
-    // The whole strip, not just the exposed part, so that records pair with screen rows.
-    const QStringList lines = visibleLineTexts(area->rect());
-
     QPainter painter(area);
-    painter.setFont(font());
+    painter.setFont(font);
     painter.setPen(Qt::black);
     const int areaWidth = area->width();
     painter.fillRect(area->rect(), Qt::lightGray);
     painter.drawLine(0, area->y(), 0, area->height());
 
-    const RowTextPainter &rowPainter = RowTextPainter::forFont(font());
-    const int lineHeight = fontMetrics().height();
-    QTextBlock block = firstVisibleBlock();
-    int n = block.blockNumber();
-    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
-    int bottom = top + int(blockBoundingRect(block).height());
-    const auto advance = [&] {
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-        ++n;
-    };
+    const RowTextPainter &rowPainter = RowTextPainter::forFont(font);
+    const int firstLine = rows.isEmpty() ? 0 : rows.first().line;
 
-    QString detailsText;
-
-    if (isSafetyFaultMode()) {
-        const SafetyFaultTexts faults = decodeSafetyFaults(lines, selectedLine - n);
-        for (const QString &text : faults.texts) {
-            if (selectedLine == n)
-                painter.fillRect(1, top, areaWidth - 1, bottom - top, selectedRowColor);
-            if (!text.isEmpty())
-                rowPainter.draw(painter, 4, top, areaWidth, lineHeight, text);
-            advance();
-        }
-        if (lineSelectionChanged) {
-            detailsText = faults.details.isEmpty()
-                              ? QStringLiteral("Line %1:").arg(selectedLine + 1)
-                              : QStringLiteral("Line %1: %2")
-                                    .arg(QString::number(selectedLine + 1), faults.details);
-            emit visualizeLineSelected(detailsText);
-            lineSelectionChanged = false;
+    if (mode.safetyFaults) {
+        const SafetyFaultTexts faults =
+            decodeSafetyFaults(lines, selectedLine - firstLine, mode.language);
+        for (int i = 0; i < rows.size() && i < faults.texts.size(); ++i) {
+            const VisibleRow &row = rows.at(i);
+            if (selectedLine == row.line)
+                painter.fillRect(1, row.top, areaWidth - 1, row.bottom - row.top, selectedRowColor);
+            if (!faults.texts.at(i).isEmpty())
+                rowPainter.draw(painter, 4, row.top, areaWidth, lineHeight, faults.texts.at(i));
         }
         return;
     }
 
     const QVector<TelegramRecord> records = parseTelegramLines(lines);
-    bool selectedIsData = false;
-    for (int i = 0; i < records.size(); ++i) {
+    for (int i = 0; i < records.size() && i < rows.size(); ++i) {
         const TelegramRecord &record = records.at(i);
-        const bool selected = selectedLine == n;
+        const VisibleRow &row = rows.at(i);
+        const bool selected = selectedLine == row.line;
         if (selected)
-            painter.fillRect(1, top, areaWidth - 1, bottom - top, selectedRowColor);
+            painter.fillRect(1, row.top, areaWidth - 1, row.bottom - row.top, selectedRowColor);
+        if (record.type == NoTelegram)
+            continue;
 
-        QString rowText;
-        QString detailsPart;
-        if (record.type != NoTelegram) {
-            const RecordText text = recordText(record);
-            const QPixmap &icon = iconForLineType(record.type, selected);
-            rowText = text.head;
-            if (!icon.isNull()) {
-                const int iconX = rowPainter.advance(rowText);
-                QString &spacer = iconSpacer();
-                while (rowPainter.advance(spacer) < icon.width())
-                    spacer += QLatin1Char(' ');
-                rowText += spacer;
-                // Not offset by the text indent: the icon overlaps the last pixels before it.
-                painter.drawPixmap(iconX, top, icon);
-            }
-            rowText += text.tail;
-            // Only the selected row's details are shown.
-            if (selected)
-                detailsPart = recordDetails(record, !icon.isNull());
+        const RecordText text = recordText(record);
+        const QPixmap &icon = iconForLineType(record.type, selected);
+        QString rowText = text.head;
+        if (!icon.isNull()) {
+            const int iconX = rowPainter.advance(rowText);
+            QString &spacer = iconSpacer();
+            while (rowPainter.advance(spacer) < icon.width())
+                spacer += QLatin1Char(' ');
+            rowText += spacer;
+            // Not offset by the text indent: the icon overlaps the last pixels before it.
+            painter.drawPixmap(iconX, row.top, icon);
         }
-
-        rowPainter.draw(painter, 4, top, areaWidth, lineHeight, rowText);
-
-        if (selected) {
-            detailsText = detailsPart.isEmpty()
-                              ? QStringLiteral("Line %1: %2")
-                                    .arg(QString::number(selectedLine + 1), currentLineText)
-                              : QStringLiteral("Line %1 data: %2")
-                                    .arg(QString::number(selectedLine + 1), detailsPart);
-            selectedIsData = i < lines.size() && isReceivedLine(lines.at(i)) && record.type == Data;
-        }
-        advance();
-    }
-
-    if (lineSelectionChanged) {
-        if (selectedIsData) {
-            const QString context = dataContext();
-            if (!context.isEmpty())
-                detailsText += dataContextSeparator + context;
-        }
-        emit visualizeLineSelected(detailsText);
-        lineSelectionChanged = false;
+        rowText += text.tail;
+        rowPainter.draw(painter, 4, row.top, areaWidth, lineHeight, rowText);
     }
 }

@@ -1,18 +1,12 @@
 #include "view/visualizedtextedit.h"
 
 #include "app/applicationsettings.h"
-#include "search/searchstate.h"
+#include "searchcore/searchstate.h"
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
 
-#include <QPainter>
+#include <QPaintEvent>
 #include <QTextBlock>
-
-namespace
-{
-const QColor gutterBackground(228, 228, 228, 255);
-const QColor gutterForeground(128, 128, 128, 255);
-} // namespace
 
 VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     : QPlainTextEdit(parent), selectedLine(-1),
@@ -41,6 +35,8 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
             &VisualizedTextEdit::paintVisualizedTextArea, Qt::QueuedConnection);
 
     applyMargins(lineNumberAreaWidth());
+    // The details pane learns the initial selection, as it learns every later one.
+    scheduleLineDetails();
 }
 
 VisualizedTextEdit::~VisualizedTextEdit()
@@ -81,6 +77,8 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
     // The areas were placed while the view was empty; with unchanged margins nothing moves them.
     placeAreas();
     document()->setMetaInformation(QTextDocument::DocumentTitle, fileName);
+    lineSelectionChanged = true;
+    scheduleLineDetails();
 }
 
 void VisualizedTextEdit::setId(unsigned id)
@@ -172,34 +170,77 @@ void VisualizedTextEdit::highlightCurrentLine()
     setExtraSelections(extraSelections);
 
     lineSelectionChanged = true;
+    scheduleLineDetails();
     emit forceVisualizedTextAreaToBePainted();
+}
+
+void VisualizedTextEdit::scheduleLineDetails()
+{
+    // Once the event loop runs again, when the view has scrolled to the new line.
+    if (detailsScheduled)
+        return;
+    detailsScheduled = true;
+    QMetaObject::invokeMethod(this, &VisualizedTextEdit::emitSelectedLineDetails,
+                              Qt::QueuedConnection);
+}
+
+void VisualizedTextEdit::emitSelectedLineDetails()
+{
+    detailsScheduled = false;
+    if (!lineSelectionChanged)
+        return;
+    lineSelectionChanged = false;
+    const QVector<VisibleRow> rows = visibleRows(viewport()->rect());
+    const int first = rows.isEmpty() ? selectedLine : rows.first().line;
+    const int last = rows.isEmpty() ? selectedLine : rows.last().line;
+    const QTextDocument *doc = document();
+    const auto read = [doc](int line) { return doc->findBlockByNumber(line).text(); };
+    emit visualizeLineSelected(
+        selectedLineDetails(read, blockCount(), selectedLine, first, last, decodeMode));
+}
+
+QVector<VisibleRow> VisualizedTextEdit::visibleRows(const QRect &rect) const
+{
+    QVector<VisibleRow> rows;
+    QTextBlock block = firstVisibleBlock();
+    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
+    int bottom = top + int(blockBoundingRect(block).height());
+    while (block.isValid() && top <= rect.bottom()) {
+        if (block.isVisible() && bottom >= rect.top())
+            rows.append(VisibleRow{block.blockNumber(), top, bottom});
+        block = block.next();
+        top = bottom;
+        bottom = top + int(blockBoundingRect(block).height());
+    }
+    return rows;
+}
+
+QStringList VisualizedTextEdit::visibleLineTexts(const QRect &rect) const
+{
+    QStringList lines;
+    for (const VisibleRow &row : visibleRows(rect))
+        lines << document()->findBlockByNumber(row.line).text();
+    return lines;
+}
+
+void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
+{
+    // The whole strip, not just the exposed part, so that records pair with screen rows.
+    const QVector<VisibleRow> rows = visibleRows(visualizedTextArea->rect());
+    QStringList lines;
+    lines.reserve(rows.size());
+    QTextBlock block =
+        rows.isEmpty() ? QTextBlock() : document()->findBlockByNumber(rows.first().line);
+    for (int i = 0; i < rows.size(); ++i, block = block.next())
+        lines << block.text();
+    paintVisualization(visualizedTextArea, font(), fontMetrics().height(), rows, lines,
+                       selectedLine, decodeMode);
 }
 
 void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *event)
 {
-    QPainter painter(lineNumberArea);
-    painter.fillRect(event->rect(), gutterBackground);
-
-    const int gutterWidth = lineNumberAreaWidth();
-    painter.setPen(gutterForeground);
-    painter.drawLine(gutterWidth - 1, lineNumberArea->y(), gutterWidth - 1,
-                     lineNumberArea->height());
-
-    const int lineHeight = fontMetrics().height();
-    QTextBlock block = firstVisibleBlock();
-    int blockNumber = block.blockNumber();
-    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
-    int bottom = top + int(blockBoundingRect(block).height());
-    while (block.isValid() && top <= event->rect().bottom()) {
-        if (block.isVisible() && bottom >= event->rect().top())
-            painter.drawText(-5, top, gutterWidth, lineHeight, Qt::AlignRight,
-                             QString::number(blockNumber + 1));
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-        ++blockNumber;
-    }
-
+    paintLineNumbers(lineNumberArea, event, lineNumberAreaWidth(), fontMetrics().height(),
+                     visibleRows(event->rect()));
     emit forceVisualizedTextAreaToBePainted();
 }
 

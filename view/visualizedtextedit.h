@@ -1,5 +1,8 @@
 #pragma once
 
+#include "telegram/linedetails.h"
+#include "view/visualizationpainter.h"
+
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QString>
@@ -32,15 +35,15 @@ public:
     void lineNumberAreaPaintEvent(QPaintEvent *event);
     void visualizedTextAreaPaintEvent(QPaintEvent *event);
 
+    // Fixed for the whole run; set by the panel right after construction.
+    void setDecodeMode(const DecodeMode &mode) { decodeMode = mode; }
+
+    // The lines on screen within `rect` of the viewport's height, top to bottom.
+    QVector<VisibleRow> visibleRows(const QRect &rect) const;
     QStringList visibleLineTexts(const QRect &rect) const;
-    static bool isReceivedLine(const QString &line);
-    QString dataContext() const;
 
     // Search engine
     void search(const SearchOptions &options);
-    static QString binaryDataSearchText(const QString &text);
-    static QString parameterIdSearchText(const QString &text);
-    static QString parameterIdPattern(const QString &number, const QString &index);
 
     int selectedLineNumber() const { return selectedLine; }
     SearchState *searchStateObject() const { return searchState; }
@@ -69,6 +72,7 @@ private slots:
     void highlightCurrentLine();
     void updateLineNumberArea(const QRect &rect, int dy);
     void paintVisualizedTextArea();
+    void emitSelectedLineDetails();
 
 private:
     // The side areas forward presses and wheel turns to the protected handlers.
@@ -77,6 +81,7 @@ private:
     int gutterWidthFor(int blockCount) const;
     void applyMargins(int gutterWidth);
     void placeAreas();
+    void scheduleLineDetails();
 
     LineNumberArea *lineNumberArea;
     VisualizedTextArea *visualizedTextArea;
@@ -88,4 +93,6 @@ private:
     QPalette normalPalette;
     QPalette foundPalette;
     bool loadingText = false; // margins wait while setLogText replaces the document
+    bool detailsScheduled = false;
+    DecodeMode decodeMode;
 };

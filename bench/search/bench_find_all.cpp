@@ -12,11 +12,13 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QtWidgets>
 
 using namespace bench;
 
 int main(int argc, char *argv[])
 {
+    bench::prepareGuiRun();
     QApplication application(argc, argv);
     BigLogWindow big;
     if (!big.open())

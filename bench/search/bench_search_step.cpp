@@ -1,17 +1,19 @@
 // A search step that finds nothing against a bare QTextDocument::find over the same document.
 #include "benchwindow.h"
 
-#include "search/searchoptions.h"
-#include "search/searchstate.h"
+#include "searchcore/searchoptions.h"
+#include "searchcore/searchstate.h"
 #include "view/visualizedtextedit.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QtWidgets>
 
 using namespace bench;
 
 int main(int argc, char *argv[])
 {
+    bench::prepareGuiRun();
     QApplication application(argc, argv);
     BigLogWindow big;
     if (!big.open())

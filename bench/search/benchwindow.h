@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtWidgets>
 #include <memory>
 
 // The main window with one panel showing the generated big log; settings stay in the test

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QtWidgets>
 
 using namespace bench;
 
@@ -87,7 +88,7 @@ int runCase(const QString &mode, const QString &path)
 
 int main(int argc, char **argv)
 {
-    offscreenUnlessChosen();
+    prepareGuiRun();
     if (argc == 3) {
         QApplication app(argc, argv);
         return runCase(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QtWidgets>
 
 using namespace bench;
 
@@ -16,7 +17,7 @@ int main(int argc, char **argv)
 {
     QTemporaryDir home;
     keepSettingsIn(home.path());
-    offscreenUnlessChosen();
+    prepareGuiRun();
     QApplication app(argc, argv);
 
     const int visibleLines = 60;

@@ -1,5 +1,5 @@
 #include "app/commandline.h"
-#include "app/textlanguage.h"
+#include "telegram/textlanguage.h"
 
 #include <QtTest>
 

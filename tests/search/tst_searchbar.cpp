@@ -2,6 +2,7 @@
 
 #include <QStandardPaths>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace
 {

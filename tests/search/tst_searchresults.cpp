@@ -1,8 +1,7 @@
 #include "app/applicationsettings.h"
-#include "search/finding.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
-#include "ui/telvane.h"
+#include "searchcore/finding.h"
 
 #include <QStandardPaths>
 #include <QtTest>
@@ -108,16 +107,22 @@ private slots:
         QCOMPARE(background(1), QStringLiteral("#e1fffc"));
     }
 
-    void doubleClickWithoutMainWindowDoesNothing()
+    // Only result rows ask to go to their match, with the finding they were made from.
+    void doubleClickAsksForResultRowsOnly()
     {
-        QVERIFY(!Telvane::instance());
         window->show();
-        addSearch(QStringLiteral("a"), {"a", "a"});
+        addSearch(QStringLiteral("a"), {"xa", "a"}, 1, 1);
+        QList<QVector<int>> requests;
+        connect(list(), &SearchResultsList::goToRequested, this, [&requests](const Finding &f) {
+            requests.append({f.lineNumber, f.column, f.length, int(f.fieldId), f.position});
+        });
         for (int row = 0; row < list()->count(); ++row) {
             const QRect rect = list()->visualItemRect(list()->item(row));
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
             QTest::mouseDClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         }
+        const QList<QVector<int>> expected{{10, 1, 1, 7, 2}, {11, 1, 1, 7, 102}};
+        QCOMPARE(requests, expected);
         QCOMPARE(list()->count(), 4);
     }
 

@@ -1,4 +1,3 @@
-#include "app/textlanguage.h"
 #include "telegram/safetyfaults.h"
 
 #include <QtTest>
@@ -8,11 +7,9 @@ class TestSafetyFaults : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { setTextLanguage(English); }
     void summary_data();
     void summary();
     void detailsAndSelection();
-    void germanCatalogue();
 };
 
 void TestSafetyFaults::summary_data()
@@ -83,21 +80,6 @@ void TestSafetyFaults::detailsAndSelection()
     for (const int outside : {-1, 0, 3, 100})
         QVERIFY(decodeSafetyFaults(lines, outside).details.isEmpty());
     QVERIFY(decodeSafetyFaults({}, 0).texts.isEmpty());
-}
-
-// The drives show the English texts in German too, entry for entry.
-void TestSafetyFaults::germanCatalogue()
-{
-    QStringList lines{"INT FAIL,89,a,b", "INT FAIL,69,a,0001000200030004,b"};
-    for (const quint32 id : englishFaultCatalogue().keys())
-        lines << QStringLiteral("EXT FAIL,%1,a,0102000100010000,b").arg(id);
-    const SafetyFaultTexts english = decodeSafetyFaults(lines, 1);
-    setTextLanguage(German);
-    const SafetyFaultTexts german = decodeSafetyFaults(lines, 1);
-    QVERIFY(!english.texts.contains(QString()));
-    QCOMPARE(german.texts, english.texts);
-    QCOMPARE(german.details, english.details);
-    QVERIFY(german.details.contains(QStringLiteral("SS1Ramp(RPM): 2")));
 }
 
 QTEST_APPLESS_MAIN(TestSafetyFaults)

@@ -11,6 +11,7 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 #include <sys/stat.h>
 
 namespace
@@ -68,18 +69,29 @@ private slots:
         ApplicationSettings::instance().clear();
     }
 
-    void idsComeFromOneCounter()
+    // The details pane follows the log shown, also one without telegrams and thus no strip.
+    void detailsFollowTheShownLog()
     {
-        Field first(nullptr, QString());
-        Field second(nullptr, QString());
-        QCOMPARE(second.id, first.id + 1);
-        QCOMPARE(second.textEdit()->property("id").toUInt(), second.id);
-        {
-            Field third(nullptr, QString());
-            QCOMPARE(third.id, second.id + 1);
-        }
-        Field fourth(nullptr, QString());
-        QCOMPARE(fourth.id, second.id + 2);
+        QDir().mkpath(folder);
+        const QString telegrams =
+            writeLog(QStringLiteral("a.log"), "x\n[Comm] Request to slave 3: [FF 01 00 01 10 01 03 "
+                                              "E8 00 00]\ny\n");
+        const QString plain = writeLog(QStringLiteral("b.log"), "one\ntwo\nthree\nfour\n");
+        Field field(nullptr, telegrams);
+        field.resize(700, 500);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        auto *details =
+            field.findChild<QPlainTextEdit *>(QStringLiteral("selectedLineDetailsEdit"));
+        VisualizedTextEdit *view = field.textEdit();
+        view->setTextCursor(QTextCursor(view->document()->findBlockByNumber(1)));
+        QTRY_VERIFY(details->toPlainText().startsWith(QStringLiteral("Line 2 data: DPV1 ")));
+
+        comboBox(field)->setCurrentIndex(comboBox(field)->findData(plain));
+        QCOMPARE(view->visualizedTextAreaWidth(), 0);
+        const QRect row = view->cursorRect(QTextCursor(view->document()->findBlockByNumber(2)));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        QTRY_COMPARE(details->toPlainText(), QStringLiteral("Line 3: three"));
     }
 
     void frameShowsActiveState()

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest>
+#include <QtWidgets>
 #include <sys/stat.h>
 #include <unistd.h>
 

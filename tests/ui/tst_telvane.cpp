@@ -10,6 +10,7 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 namespace

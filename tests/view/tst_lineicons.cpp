@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QtEndian>
 #include <QtTest>
+#include <QtWidgets>
 
 class TestLineIcons : public QObject
 {

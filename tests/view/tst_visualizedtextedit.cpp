@@ -1,7 +1,6 @@
 #include "app/applicationsettings.h"
-#include "search/searchstate.h"
+#include "searchcore/searchstate.h"
 #include "telegram/telegramrecord.h"
-#include "ui/telvane.h"
 #include "view/lineicons.h"
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
@@ -11,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 namespace
@@ -35,9 +35,11 @@ QStringList logLines(int count, const QMap<int, QString> &replaced)
     return lines;
 }
 
-std::unique_ptr<VisualizedTextEdit> shownView(const QStringList &lines, int stripWidth = 400)
+std::unique_ptr<VisualizedTextEdit> shownView(const QStringList &lines, int stripWidth = 400,
+                                              const DecodeMode &mode = DecodeMode())
 {
     auto view = std::make_unique<VisualizedTextEdit>();
+    view->setDecodeMode(mode);
     view->resize(900, 420);
     view->setVisualizedTextAreaWidth(stripWidth);
     view->setPlainText(lines.join(QLatin1Char('\n')));
@@ -228,10 +230,15 @@ private slots:
         QTest::newRow("fault view, fault line") << logLines(5, {{3, faultLine}}) << 3
                                                 << "Line 3: Internal Failure Safe Output Switch 2";
         QTest::newRow("fault view, plain line") << logLines(5, {{3, faultLine}}) << 2 << "Line 2:";
-        // The selected line leaves the screen before the paint that announces it.
-        QTest::newRow("scrolled away") << logLines(300, {{1, faultLine}}) << 1 << QString();
+        // The selected line leaves the screen before its details are announced.
+        QTest::newRow("scrolled away")
+            << logLines(300, {{1, faultLine}}) << 1 << "Line 1: " + faultLine;
         QTest::newRow("fault view, scrolled away")
-            << logLines(300, {{1, faultLine}}) << 1 << "Line 1:";
+            << logLines(300, {{1, faultLine}}) << 1
+            << "Line 1: Internal Failure Safe Output Switch 2";
+        // A log without telegrams has no strip to paint, and still shows its details.
+        QTest::newRow("no strip") << logLines(5, {}) << 3
+                                  << QStringLiteral("Line 3: ") + plainLine(3);
     }
 
     void detailsText()
@@ -240,11 +247,9 @@ private slots:
         QFETCH(int, selected);
         QFETCH(QString, details);
 
-        // Rows named "fault view" run beside a main window in fault mode, as every view then is.
         const QByteArray tag = QTest::currentDataTag();
-        const std::unique_ptr<Telvane> mainWindow(tag.startsWith("fault view") ? new Telvane(true)
-                                                                               : nullptr);
-        auto view = shownView(lines);
+        auto view = shownView(lines, tag == "no strip" ? 0 : 400,
+                              DecodeMode{tag.startsWith("fault view"), English});
         QVERIFY(view);
         QSignalSpy spy(view.get(), &VisualizedTextEdit::visualizeLineSelected);
         if (view->textCursor().blockNumber() == selected - 1) {
@@ -286,8 +291,8 @@ private slots:
 
     void faultViewBeforeTheFirstCursorMove()
     {
-        const Telvane mainWindow(true);
         VisualizedTextEdit view;
+        view.setDecodeMode(DecodeMode{true, English});
         QSignalSpy spy(&view, &VisualizedTextEdit::visualizeLineSelected);
         view.show();
         QTRY_COMPARE(spy.count(), 1);

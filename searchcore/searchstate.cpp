@@ -1,4 +1,4 @@
-#include "search/searchstate.h"
+#include "searchcore/searchstate.h"
 
 SearchState::SearchState(QObject *parent) : QObject(parent) {}
 

@@ -1,4 +1,4 @@
-#include "search/searchoptions.h"
+#include "searchcore/searchoptions.h"
 
 SearchOptions::SearchOptions(QObject *parent, int searchDirection, int searchMode,
                              const QString &text)

@@ -1,4 +1,4 @@
-#include "search/finding.h"
+#include "searchcore/finding.h"
 
 Finding::Finding(QObject *parent, int lineNumber, const QString &lineText, int column, int length,
                  unsigned fieldId, int position)

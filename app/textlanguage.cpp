@@ -1,8 +1,0 @@
-#include "app/textlanguage.h"
-
-int textLanguage = English;
-
-void setTextLanguage(int value)
-{
-    textLanguage = value;
-}

@@ -1,0 +1,91 @@
+#include "telegram/linedetails.h"
+
+#include "telegram/logparser.h"
+#include "telegram/recordtext.h"
+#include "telegram/safetyfaults.h"
+
+#include <QStringList>
+#include <QVector>
+
+namespace
+{
+const QString dataContextSeparator = QStringLiteral(
+    "\n------------------------------ Data context ------------------------------\n");
+
+bool receivedData(const QString &line, QString *data)
+{
+    if (!isReceivedLine(line))
+        return false;
+    const TelegramRecord record = parseTelegramLine(line);
+    if (record.type != Data)
+        return false;
+    *data = record.data;
+    return true;
+}
+
+// The data of the unbroken run of received raw-data lines around `selected`; empty when the
+// line stands alone.
+QString dataContext(const LineReader &read, int lineCount, int selected)
+{
+    QString context;
+    QString data;
+    int count = 0;
+    for (int line = selected; line >= 0 && receivedData(read(line), &data); --line) {
+        context.prepend(data);
+        ++count;
+    }
+    for (int line = selected + 1; line < lineCount && receivedData(read(line), &data); ++line) {
+        context.append(data);
+        ++count;
+    }
+    return count != 1 ? context : QString();
+}
+} // namespace
+
+QString telegramDetailsLine(qint64 lineNumber, const QString &details)
+{
+    return QStringLiteral("Line %1 data: %2").arg(QString::number(lineNumber), details);
+}
+
+QString plainDetailsLine(qint64 lineNumber, const QString &text)
+{
+    return QStringLiteral("Line %1: %2").arg(QString::number(lineNumber), text);
+}
+
+bool isReceivedLine(const QString &line)
+{
+    return line.contains(QLatin1String("eceived")) || line.contains(QLatin1String("ecieved"));
+}
+
+QString selectedLineDetails(const LineReader &read, int lineCount, int selected, int firstShown,
+                            int lastShown, const DecodeMode &mode)
+{
+    if (selected < 0 || selected >= lineCount)
+        return mode.safetyFaults ? QStringLiteral("Line %1:").arg(qint64(selected) + 1) : QString();
+    const int first = qBound(0, qMin(firstShown, selected), selected);
+    const int last = qBound(selected, qMax(lastShown, selected), lineCount - 1);
+    QStringList lines;
+    lines.reserve(last - first + 1);
+    for (int line = first; line <= last; ++line)
+        lines << read(line);
+    const int index = selected - first;
+    const qint64 lineNumber = qint64(selected) + 1;
+
+    if (mode.safetyFaults) {
+        const QString details = decodeSafetyFaults(lines, index, mode.language).details;
+        return details.isEmpty() ? QStringLiteral("Line %1:").arg(lineNumber)
+                                 : plainDetailsLine(lineNumber, details);
+    }
+
+    const TelegramRecord record = parseTelegramLines(lines).at(index);
+    const QString details = recordDetails(record, true);
+    if (details.isEmpty())
+        return plainDetailsLine(lineNumber, lines.at(index));
+    QString text = telegramDetailsLine(lineNumber, details);
+    if (record.type == Data && isReceivedLine(lines.at(index))) {
+        const QString context = dataContext(read, lineCount, selected);
+        if (!context.isEmpty())
+            text += dataContextSeparator + context;
+    }
+    return text;
+}

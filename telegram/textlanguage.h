@@ -1,0 +1,4 @@
+#pragma once
+
+// The language of the safety-fault texts; chosen by the command line and handed down.
+enum TextLanguage { English = 0, German = 1 };
