@@ -82,17 +82,6 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() { settings().clear(); }
 
-    void titleNamesTheRelease()
-    {
-        Telvane window(false);
-        const QRegularExpression title(
-            QStringLiteral("^Telvane 0\\.3 beta\\. Released: "
-                           "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{1,2} \\d{4} "
-                           "\\d\\d:\\d\\d:\\d\\d\\.$"));
-        QVERIFY2(title.match(window.windowTitle()).hasMatch(), qPrintable(window.windowTitle()));
-        QCOMPARE(Telvane::instance(), &window);
-    }
-
     void sessionRestoredAtStart_data()
     {
         QTest::addColumn<QVariant>("stored");
@@ -199,13 +188,6 @@ private slots:
             closeWindow(again);
             QCOMPARE(settings().value("FileNames").toString(), QStringLiteral("untouched"));
         }
-    }
-
-    void garbageGeometryLeavesFormSize()
-    {
-        settings().setMainWindowGeometry("not a geometry");
-        Telvane window(false);
-        QCOMPARE(window.size(), QSize(1191, 729));
     }
 
     void safetyFaultModeShowsOnePanelAndNoSessionControls()

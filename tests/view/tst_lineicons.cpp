@@ -22,52 +22,36 @@ private slots:
     void imageFiles_data()
     {
         QTest::addColumn<int>("height");
-        QTest::addColumn<int>("bitCount");
         QTest::addColumn<QColor>("background");
 
         const QColor gray(192, 192, 192);
         const QColor selected(255, 255, 153);
-        QTest::newRow("PPO3Request") << 13 << 24 << gray;
-        QTest::newRow("Selected_PPO3Request") << 13 << 24 << selected;
-        QTest::newRow("PPO3Response") << 12 << 24 << gray;
-        QTest::newRow("Selected_PPO3Response") << 12 << 24 << selected;
-        QTest::newRow("Read") << 12 << 4 << gray;
-        QTest::newRow("Selected_Read") << 12 << 24 << selected;
-        QTest::newRow("ReadDescription") << 12 << 4 << gray;
-        QTest::newRow("Selected_ReadDescription") << 12 << 24 << selected;
-        QTest::newRow("Write") << 12 << 4 << QColor(196, 196, 196);
-        QTest::newRow("Selected_Write") << 12 << 24 << selected;
-        QTest::newRow("WriteVolatile") << 12 << 4 << QColor(255, 255, 0);
-        QTest::newRow("ResponseOK") << 12 << 4 << gray;
-        QTest::newRow("Selected_ResponseOK") << 12 << 24 << selected;
-        QTest::newRow("ResponseError") << 12 << 4 << gray;
-        QTest::newRow("Selected_ResponseError") << 12 << 24 << selected;
+        QTest::newRow("PPO3Request") << 13 << gray;
+        QTest::newRow("Selected_PPO3Request") << 13 << selected;
+        QTest::newRow("PPO3Response") << 12 << gray;
+        QTest::newRow("Selected_PPO3Response") << 12 << selected;
+        QTest::newRow("Read") << 12 << gray;
+        QTest::newRow("Selected_Read") << 12 << selected;
+        QTest::newRow("ReadDescription") << 12 << gray;
+        QTest::newRow("Selected_ReadDescription") << 12 << selected;
+        QTest::newRow("Write") << 12 << QColor(196, 196, 196);
+        QTest::newRow("Selected_Write") << 12 << selected;
+        QTest::newRow("WriteVolatile") << 12 << QColor(255, 255, 0);
+        QTest::newRow("ResponseOK") << 12 << gray;
+        QTest::newRow("Selected_ResponseOK") << 12 << selected;
+        QTest::newRow("ResponseError") << 12 << gray;
+        QTest::newRow("Selected_ResponseError") << 12 << selected;
     }
 
     void imageFiles()
     {
         QFETCH(int, height);
-        QFETCH(int, bitCount);
         QFETCH(QColor, background);
         const QString path =
             QStringLiteral(":/images/%1.bmp").arg(QLatin1String(QTest::currentDataTag()));
 
-        QFile file(path);
-        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.size() >= 54);
-        const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
-        QCOMPARE(bytes.left(2), QByteArray("BM"));
-        QCOMPARE(int(qFromLittleEndian<quint32>(raw + 2)), bytes.size());
-        QCOMPARE(qFromLittleEndian<qint32>(raw + 18), 18);
-        // Positive: rows stored bottom-up.
-        QCOMPARE(qFromLittleEndian<qint32>(raw + 22), height);
-        QCOMPARE(int(qFromLittleEndian<quint16>(raw + 28)), bitCount);
-        QCOMPARE(qFromLittleEndian<quint32>(raw + 30), 0u); // uncompressed
-        const int rowBytes = (18 * bitCount + 31) / 32 * 4;
-        QCOMPARE(bytes.size() - int(qFromLittleEndian<quint32>(raw + 10)), rowBytes * height);
-
         const QImage image(path);
+        QCOMPARE(image.size(), QSize(18, height));
         // All four corners are background, and there is a picture in between.
         for (const QPoint corner :
              {QPoint(0, 0), QPoint(17, 0), QPoint(0, height - 1), QPoint(17, height - 1)})
