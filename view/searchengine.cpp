@@ -131,11 +131,18 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
     QTextCursor match = findUpTo(doc, text, firstFrom, flags, QTextBlock());
     if (match.isNull()) {
-        // Backwards from one character before the end, forwards from the start.
+        // The wrap shows the document's far end first, as a second find from there would: the
+        // end with its last character selected backwards, else the start.
+        QTextCursor wrap(doc);
+        if (backward) {
+            wrap.movePosition(QTextCursor::End);
+            wrap.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+        }
+        setTextCursor(wrap);
         if (backward) {
             const QTextBlock lastBlock =
                 firstFrom > 0 ? doc->findBlock(firstFrom - 1) : QTextBlock();
-            match = findUpTo(doc, text, doc->characterCount() - 2, flags, lastBlock);
+            match = findUpTo(doc, text, wrap.selectionStart(), flags, lastBlock);
         } else {
             match = findUpTo(doc, text, 0, flags, doc->findBlock(firstFrom));
         }

@@ -25,6 +25,65 @@ struct Found {
 };
 } // namespace
 
+// The steps of a search exactly as the algorithm reads, on a second view of the same size and
+// text, with the view's own find.
+struct Reference {
+    std::unique_ptr<VisualizedTextEdit> view;
+    QString notFoundText;
+    bool exposed = false;
+
+    explicit Reference(const VisualizedTextEdit *like)
+        : view(std::make_unique<VisualizedTextEdit>())
+    {
+        view->setVisualizedTextAreaWidth(like->visualizedTextAreaWidth());
+        view->resize(like->size());
+        view->setLogText(QString(), like->toPlainText());
+        view->show();
+        exposed = QTest::qWaitForWindowExposed(view.get());
+    }
+
+    QPair<int, int> selection() const
+    {
+        return {view->textCursor().selectionStart(), view->textCursor().selectionEnd()};
+    }
+
+    bool step(int direction, int mode, const QString &typed)
+    {
+        const SearchPattern pattern = searchPattern(mode, typed);
+        if (!notFoundText.isEmpty() && pattern.text.contains(notFoundText))
+            return false;
+        QTextDocument::FindFlags flags;
+        flags.setFlag(QTextDocument::FindCaseSensitively, pattern.stepCase == Qt::CaseSensitive);
+        flags.setFlag(QTextDocument::FindWholeWords, pattern.wholeWords);
+        flags.setFlag(QTextDocument::FindBackward, direction == FindPrevious);
+        QTextCursor cursor = view->textCursor();
+        if (direction == FindFromLineStart) {
+            cursor.movePosition(QTextCursor::StartOfBlock);
+            view->setTextCursor(cursor);
+        }
+        const QTextCursor saved = cursor;
+        bool found = view->find(pattern.text, flags);
+        if (!found) {
+            if (direction == FindPrevious) {
+                cursor.movePosition(QTextCursor::End);
+                cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor);
+            } else {
+                cursor.movePosition(QTextCursor::Start);
+            }
+            view->setTextCursor(cursor);
+            found = view->find(pattern.text, flags);
+        }
+        if (!found) {
+            view->setTextCursor(saved);
+            if (!notFoundText.contains(pattern.text))
+                notFoundText = pattern.text;
+            return false;
+        }
+        notFoundText.clear();
+        return true;
+    }
+};
+
 class TestSearchEngine : public QObject
 {
     Q_OBJECT
@@ -152,6 +211,13 @@ private slots:
         row("next wraps to the first", abc, 12, 15, FindNext, PlainText, "abc", true, 0, 3);
         row("previous from a match", abc, 12, 15, FindPrevious, PlainText, "abc", true, 6, 9);
         row("previous wraps to the last", abc, 0, 3, FindPrevious, PlainText, "abc", true, 12, 15);
+        // The backward wrap starts one character before the end: a surrogate pair is one.
+        const char *smiley = "\xF0\x9F\x98\x80";
+        row("previous wrap skips a last pair", QString::fromUtf8("x") + QString::fromUtf8(smiley),
+            0, 0, FindPrevious, PlainText, smiley, false, 0, 0);
+        row("previous wrap finds a pair before it",
+            QString::fromUtf8("x") + QString::fromUtf8(smiley) + QStringLiteral("y"), 0, 0,
+            FindPrevious, PlainText, smiley, true, 1, 3);
         row("from line start finds the match under the cursor", abc, 8, 8, FindFromLineStart,
             PlainText, "abc", true, 6, 9);
         row("from line start wraps", "abc\nx\ny", 5, 5, FindFromLineStart, PlainText, "abc", true,
@@ -191,58 +257,94 @@ private slots:
         QCOMPARE(selection(), qMakePair(start, end));
     }
 
-    // The engine scans the document itself, and its wrapped scan covers only what the first
-    // scan did not; every step must select what the document's own find with a full wrap does.
-    void stepsMatchTheDocumentsFind()
+    // Wrapping and failing steps against the literal algorithm: the view's own find, the wrap
+    // cursor put on the view, the saved cursor put back. Selection, answer and scrolling agree.
+    void wrapAndFailureScrollLikeTheReference_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("line");   // 0-based line of the cursor
+        QTest::addColumn<int>("scroll"); // first line shown before the step
+        QTest::newRow("next wraps to the start") << int(FindNext) << "needle" << 960 << 950;
+        QTest::newRow("previous wraps to the end") << int(FindPrevious) << "needle" << 40 << 30;
+        QTest::newRow("next fails") << int(FindNext) << "absent" << 500 << 489;
+        QTest::newRow("from line start fails") << int(FindFromLineStart) << "absent" << 500 << 489;
+        QTest::newRow("previous fails") << int(FindPrevious) << "absent" << 500 << 489;
+    }
+
+    void wrapAndFailureScrollLikeTheReference()
+    {
+        QFETCH(int, direction);
+        QFETCH(QString, text);
+        QFETCH(int, line);
+        QFETCH(int, scroll);
+        QStringList lines;
+        for (int i = 0; i < 1000; ++i)
+            lines << (i == 49 || i == 949 ? QStringLiteral("a needle here") : QStringLiteral("x"));
+        load(lines.join(QLatin1Char('\n')));
+        Reference reference(edit.get());
+        QVERIFY(reference.exposed);
+        const auto prepare = [&](QPlainTextEdit *view) {
+            view->setTextCursor(QTextCursor(view->document()->findBlockByNumber(line)));
+            view->verticalScrollBar()->setValue(scroll);
+        };
+        prepare(edit.get());
+        prepare(reference.view.get());
+        step(direction, PlainText, text);
+        QCOMPARE(finished.takeLast(), reference.step(direction, PlainText, text));
+        QCOMPARE(edit->viewport()->height(), reference.view->viewport()->height());
+        QCOMPARE(edit->verticalScrollBar()->value(), reference.view->verticalScrollBar()->value());
+        QCOMPARE(selection(), reference.selection());
+    }
+
+    // Random steps against the reference, with the not-found rule carried from step to step.
+    void stepsMatchTheReference()
     {
         QStringList lines;
         QRandomGenerator random(7);
-        const QStringList words = {"ab", "AB", "41 42", "x41 42", "41 42y", "cab", " ", "b"};
-        for (int i = 0; i < 60; ++i) {
+        const QStringList words = {
+            "ab", "AB", "41 42", "x41 42", "41 42y", "cab", " ", "b", QStringLiteral("\U0001F600")};
+        for (int i = 0; i < 200; ++i) {
             QString line;
-            for (int w = random.bounded(5); w > 0; --w)
+            for (int w = random.bounded(5) - (i % 7 ? 0 : 5); w > 0; --w)
                 line += words.at(random.bounded(words.size())) + QLatin1Char(' ');
             lines << line;
         }
+        lines << QStringLiteral("end \U0001F600");
         load(lines.join(QLatin1Char('\n')));
-        QTextDocument *doc = edit->document();
-        const int end = doc->characterCount() - 1;
+        Reference reference(edit.get());
+        QVERIFY(reference.exposed);
+        const int end = edit->document()->characterCount() - 1;
         for (int trial = 0; trial < 400; ++trial) {
             const int direction =
                 QList<int>{FindNext, FindPrevious, FindFromLineStart}.at(random.bounded(3));
             const int mode = random.bounded(4) == 0 ? int(BinaryData)
                                                     : int(random.bounded(2)); // plain, any case
-            const QString text = mode == BinaryData
-                                     ? QStringLiteral("AB")
-                                     : QStringList{"ab", "AB", "b a"}.at(random.bounded(3));
+            const QString text =
+                mode == BinaryData
+                    ? QStringLiteral("AB")
+                    : QStringList{"ab", "AB", "b a", "abc", "\U0001F600"}.at(random.bounded(5));
             const int a = random.bounded(end + 1);
             const int b = qMin(end, a + random.bounded(4));
-            placeCursor(b, a);
-
-            QTextDocument::FindFlags flags;
-            flags.setFlag(QTextDocument::FindCaseSensitively, mode == PlainTextMatchCase);
-            flags.setFlag(QTextDocument::FindWholeWords, mode == BinaryData);
-            flags.setFlag(QTextDocument::FindBackward, direction == FindPrevious);
-            const QString needle = mode == BinaryData ? binaryDataSearchText(text) : text;
-            QTextCursor from = edit->textCursor();
-            if (direction == FindFromLineStart)
-                from.movePosition(QTextCursor::StartOfBlock);
-            QTextCursor expected = doc->find(needle, from, flags);
-            if (expected.isNull()) {
-                QTextCursor wrap(doc);
-                if (direction == FindPrevious) {
-                    wrap.movePosition(QTextCursor::End);
-                    wrap.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor);
-                }
-                expected = doc->find(needle, wrap, flags);
+            const int scroll = random.bounded(edit->verticalScrollBar()->maximum() + 1);
+            for (QPlainTextEdit *view : {static_cast<QPlainTextEdit *>(edit.get()),
+                                         static_cast<QPlainTextEdit *>(reference.view.get())}) {
+                QTextCursor cursor(view->document());
+                cursor.setPosition(a);
+                cursor.setPosition(b, QTextCursor::KeepAnchor);
+                view->setTextCursor(cursor);
+                view->verticalScrollBar()->setValue(scroll);
             }
-            const QPair<int, int> want =
-                expected.isNull() ? qMakePair(from.selectionStart(), from.selectionEnd())
-                                  : qMakePair(expected.selectionStart(), expected.selectionEnd());
-            edit->searchStateObject()->clearNotFoundText();
+            if (random.bounded(8) == 0) { // an edit elsewhere clears the not-found text
+                edit->searchStateObject()->clearNotFoundText();
+                reference.notFoundText.clear();
+            }
             step(direction, mode, text);
-            QCOMPARE(finished.takeLast(), !expected.isNull());
-            QCOMPARE(selection(), want);
+            QCOMPARE(finished.takeLast(), reference.step(direction, mode, text));
+            QCOMPARE(selection(), reference.selection());
+            QCOMPARE(notFoundText(), reference.notFoundText);
+            QCOMPARE(edit->verticalScrollBar()->value(),
+                     reference.view->verticalScrollBar()->value());
         }
     }
 
