@@ -3,6 +3,7 @@
 #include "search/searchresultslist.h"
 
 #include <QPainter>
+#include <QTextLayout>
 
 void Delegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                      const QModelIndex &index) const
@@ -21,14 +22,17 @@ void Delegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const int length = index.data(SearchResultsList::LengthRole).toInt();
     const int start =
         text.indexOf(QLatin1String(": ")) + 2 + index.data(SearchResultsList::ColumnRole).toInt();
-    const QString left = text.left(start);
-    const QString mid = text.mid(start, length);
 
-    // Placed by advance widths, the way the text itself is laid out: ink bounding rectangles
-    // round every glyph and drift off the match by a character or more along a long line.
-    const QFontMetrics metrics = painter->fontMetrics();
-    const int leftWidth = metrics.horizontalAdvance(left);
-    const int highlightWidth = metrics.horizontalAdvance(left + mid) - leftWidth;
+    // The row is laid out once, and both the highlight and the text follow that layout: tabs
+    // jump to the same stops in both, and nothing drifts along a long line.
+    QTextLayout layout(text, painter->font(), painter->device());
+    layout.setTextOption(QTextOption());
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e7);
+    layout.endLayout();
+    const int leftWidth = qRound(line.cursorToX(start));
+    const int highlightWidth = qRound(line.cursorToX(start + length)) - leftWidth;
     const QRect &row = option.rect;
     const QRect leftRect(row.left(), row.top(), leftWidth, row.height());
     const QRect midRect(leftRect.right() + 1, row.top(), highlightWidth, row.height());
@@ -38,5 +42,8 @@ void Delegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     painter->fillRect(leftRect, background);
     painter->fillRect(midRect, QColor(Qt::yellow));
     painter->fillRect(rightRect, background);
-    painter->drawText(QRectF(option.rect), text, QTextOption());
+    painter->save();
+    painter->setClipRect(option.rect, Qt::IntersectClip);
+    layout.draw(painter, option.rect.topLeft());
+    painter->restore();
 }

@@ -163,6 +163,10 @@ void VisualizedTextEdit::search(const SearchOptions &options)
 void VisualizedTextEdit::findAll(QString keyword, Qt::CaseSensitivity caseSensivity)
 {
     emit start(document()->metaInformation(QTextDocument::DocumentTitle), keyword);
+    if (keyword.isEmpty()) { // an empty text would match everywhere without moving on
+        emit end(0);
+        return;
+    }
     const unsigned fieldId = property("id").toUInt();
     const int length = keyword.length();
     int count = 0;

@@ -3,6 +3,7 @@
 #include "search/searchresultwindow.h"
 #include "searchcore/finding.h"
 
+#include <QPainter>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -126,14 +127,23 @@ private slots:
         QCOMPARE(list()->count(), 4);
     }
 
+    void delegateHighlightsTheMatch_data()
+    {
+        QTest::addColumn<QString>("line");
+        // The log lines hold ": " themselves and the match stands far along, where any drift of
+        // the highlight against the drawn text adds up; tabs jump to tab stops.
+        QTest::newRow("long line")
+            << QStringLiteral("2020-12-16 10:54:21.072 [Comm] Sent to COM3: "
+                              "[02 0E 05 12 34 00 00 00 00 XYZ 00 04 7F 00]");
+        QTest::newRow("tabs") << QStringLiteral("2020-12-16 10:54:21.072 [Comm]\tSent\tto COM3: "
+                                                "XYZ [02 0E]");
+    }
+
     void delegateHighlightsTheMatch()
     {
+        QFETCH(QString, line);
         window->resize(1400, 300);
         window->show();
-        // The log line holds ": " itself and the match stands far along it, where any drift
-        // of the highlight against the drawn text adds up.
-        const QString line = QStringLiteral("2020-12-16 10:54:21.072 [Comm] Sent to COM3: [02 0E "
-                                            "05 12 34 00 00 00 00 XYZ 00 04 7F 00 00 54]");
         const int column = line.indexOf(QLatin1String("XYZ"));
         addSearch(QStringLiteral("XYZ"), {line}, column, 3);
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -142,29 +152,43 @@ private slots:
         const QRect row = list()->visualItemRect(list()->item(1));
         QVERIFY(header.height() > row.height()); // two lines against one
 
-        // Where the text layout puts the match's characters.
-        const QFontMetrics metrics(list()->font());
-        const QString text = list()->item(1)->text();
-        const int start = text.indexOf(QLatin1String(": ")) + 2 + column;
-        const int from = row.left() + metrics.horizontalAdvance(text.left(start));
-        const int highlight = metrics.horizontalAdvance(text.left(start + 3)) - (from - row.left());
-        const int y = row.center().y();
-        auto pixel = [&](int x) { return image.pixelColor(x, y).name(); };
-        auto isYellow = [&](int x) {
-            const QColor c = image.pixelColor(x, y);
-            return c.red() > 200 && c.green() > 200 && c.blue() < 100;
-        };
-        int yellow = 0;
-        for (int x = row.left(); x < image.width(); ++x) {
-            if (isYellow(x)) {
-                ++yellow;
-                QVERIFY2(x >= from - 1 && x <= from + highlight, qPrintable(QString::number(x)));
+        // Where the match's ink lands: the columns in which the row drawn with and without the
+        // match's characters differ.
+        QListWidgetItem *result = list()->item(1);
+        result->setText(result->text().replace(QLatin1String("XYZ"), QLatin1String("   ")));
+        const QImage without = list()->viewport()->grab().toImage();
+        int inkLeft = INT_MAX, inkRight = -1;
+        for (int x = row.left(); x <= row.right(); ++x) {
+            for (int y = row.top(); y <= row.bottom(); ++y) {
+                if (image.pixel(x, y) != without.pixel(x, y)) {
+                    inkLeft = qMin(inkLeft, x - row.left());
+                    inkRight = qMax(inkRight, x - row.left());
+                }
             }
         }
-        QVERIFY(yellow > highlight / 2);
-        QCOMPARE(pixel(row.left() + 1), QStringLiteral("#e1fffc"));
-        QCOMPARE(pixel(row.left() + metrics.horizontalAdvance(text) + 20),
-                 QStringLiteral("#e1fffc"));
+        QVERIFY(inkRight > inkLeft);
+
+        const int y = row.center().y();
+        const auto isYellow = [&](int x) {
+            const QColor c = image.pixelColor(row.left() + x, y);
+            return c.red() > 200 && c.green() > 200 && c.blue() < 100;
+        };
+        int yellowLeft = INT_MAX, yellowRight = -1;
+        for (int x = 0; x < row.width(); ++x) {
+            if (isYellow(x)) {
+                yellowLeft = qMin(yellowLeft, x);
+                yellowRight = qMax(yellowRight, x);
+            }
+        }
+        QVERIFY2(yellowLeft <= inkLeft + 1 && yellowRight >= inkRight - 1 &&
+                     yellowRight - yellowLeft <= (inkRight - inkLeft) * 3 / 2 + 2,
+                 qPrintable(QStringLiteral("ink %1..%2, highlight %3..%4")
+                                .arg(inkLeft)
+                                .arg(inkRight)
+                                .arg(yellowLeft)
+                                .arg(yellowRight)));
+        QCOMPARE(image.pixelColor(row.left() + 1, y).name(), QStringLiteral("#e1fffc"));
+        QCOMPARE(image.pixelColor(row.right() - 2, y).name(), QStringLiteral("#e1fffc"));
         QCOMPARE(image.pixelColor(header.right() - 2, header.center().y()).name(),
                  QStringLiteral("#c8fdc6"));
     }
