@@ -8,9 +8,11 @@
 
 namespace
 {
-// Without any display Qt would abort with a platform-plugin message; say what to do instead.
+// Without an X11 or Wayland display Qt would abort with a platform-plugin message; say what to
+// do instead. Windows and macOS always have their own.
 bool displayAvailable(int argc, char **argv)
 {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
         !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return true;
@@ -19,6 +21,11 @@ bool displayAvailable(int argc, char **argv)
             return true;
     }
     return false;
+#else
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return true;
+#endif
 }
 } // namespace
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QSplitterHandle>
 #include <QTextStream>
 
@@ -72,6 +73,9 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
         watched->installEventFilter(this);
 
     ui->frame->setStyleSheet(inactiveFrameStyle);
+    // Long paths are elided rather than widening the panel, and with it the window.
+    ui->fileNameInput->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ui->fileNameInput->setMinimumContentsLength(8);
     fillBrantelLogFilesToComboBox();
 
     connect(ui->fileContents, &VisualizedTextEdit::visualizeLineSelected,
@@ -270,12 +274,19 @@ void Field::setVisualizedTextAreaWidthBySliderPos(int value)
 
 void Field::updateVisualizedAreaSlider()
 {
-    const int viewWidth = ui->fileContents->width();
-    const int areaWidth = ui->fileContents->visualizedTextAreaWidth();
-    if (areaWidth > viewWidth)
+    VisualizedTextEdit *view = ui->fileContents;
+    const int viewWidth = view->width();
+    const int areaWidth = view->visualizedTextAreaWidth();
+    QSlider *slider = ui->visualizedAreaWidthSlider;
+    if (areaWidth > viewWidth) {
+        // The view shows the strip narrower; the slider shows that without storing it.
+        const QSignalBlocker blocker(slider);
+        slider->setRange(0, viewWidth);
+        slider->setValue(view->shownStripWidth(view->lineNumberAreaWidth()));
         return;
-    ui->visualizedAreaWidthSlider->setRange(0, viewWidth);
-    ui->visualizedAreaWidthSlider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
+    }
+    slider->setRange(0, viewWidth);
+    slider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
 }
 
 void Field::resizeEvent(QResizeEvent *event)

@@ -11,7 +11,9 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace
 {
@@ -27,7 +29,8 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
     setWindowTitle(releaseTitle());
     mainWindow = this;
 
-    restoreGeometry(ApplicationSettings::instance().mainWindowGeometry());
+    if (restoreGeometry(ApplicationSettings::instance().mainWindowGeometry()))
+        keepOnScreen();
 
     connect(ui->pushButtonAboutQt, &QPushButton::pressed, this,
             [this] { QMessageBox::aboutQt(this, QString()); });
@@ -55,6 +58,28 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
         ui->widgetSearch->hide();
         createFields(QStringList{QString()});
     }
+}
+
+void Telvane::keepOnScreen()
+{
+    // A geometry stored on a bigger screen, or grown past this one, comes back within it.
+    const QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    const QSize room = available.size() - frameExtra;
+    if (width() > room.width() || height() > room.height())
+        resize(qMin(width(), room.width()), qMin(height(), room.height()));
+    QRect frame = frameGeometry();
+    frame.moveRight(qMin(frame.right(), available.right()));
+    frame.moveBottom(qMin(frame.bottom(), available.bottom()));
+    frame.moveLeft(qMax(frame.left(), available.left()));
+    frame.moveTop(qMax(frame.top(), available.top()));
+    if (frame.topLeft() != frameGeometry().topLeft())
+        move(frame.topLeft());
 }
 
 Telvane::~Telvane()
@@ -122,8 +147,12 @@ void Telvane::createFields(const QStringList &fileNames)
         }
         ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);
-        if (!safetyFaultMode)
+        if (!safetyFaultMode) {
             ui->widgetSearch->show();
+            if (resultsHiddenWithPanels)
+                ui->searchResults->show();
+            resultsHiddenWithPanels = false;
+        }
         if (!anyActive) {
             field->setActive(true);
             anyActive = true;
@@ -143,8 +172,12 @@ void Telvane::closeField()
             break;
         }
     }
-    if (fields.empty())
+    if (fields.empty()) {
         ui->widgetSearch->hide();
+        // The pane's buttons went with the search area; it comes back with the next panel.
+        resultsHiddenWithPanels = ui->searchResults->isVisible();
+        ui->searchResults->hide();
+    }
 }
 
 void Telvane::deactivateOtherFields()

@@ -45,7 +45,10 @@ private slots:
     void onPushButtonShowOrHidePressed();
 
 private:
+    void keepOnScreen();
+
     std::unique_ptr<Ui::TelvaneClass> ui;
+    bool resultsHiddenWithPanels = false;
     const TextLanguage language;
 
     std::vector<Field *> fields; // not owning: the splitter owns the panels

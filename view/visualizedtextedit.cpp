@@ -49,7 +49,7 @@ VisualizedTextEdit::~VisualizedTextEdit()
 void VisualizedTextEdit::applyMargins(int gutterWidth)
 {
     // Setting equal margins again would still lay out the scroll area's children.
-    const QMargins margins(gutterWidth, 0, visualizedAreaWidth, 0);
+    const QMargins margins(gutterWidth, 0, shownStripWidth(gutterWidth), 0);
     if (!loadingText && viewportMargins() != margins)
         setViewportMargins(margins);
 }
@@ -135,9 +135,19 @@ void VisualizedTextEdit::updateLineNumberArea(const QRect &rect, int dy)
         updateMargins(0);
 }
 
+int VisualizedTextEdit::shownStripWidth(int gutterWidth) const
+{
+    // A stored width from a wider view must not cover all of the text.
+    const QMargins margins = viewportMargins();
+    const int frameAndBars = width() - viewport()->width() - margins.left() - margins.right();
+    const int room = width() - frameAndBars - gutterWidth - minimumTextWidth;
+    return qBound(0, visualizedAreaWidth, qMax(0, room));
+}
+
 void VisualizedTextEdit::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
+    applyMargins(lineNumberAreaWidth());
     placeAreas();
 }
 
@@ -147,7 +157,7 @@ void VisualizedTextEdit::placeAreas()
     const int gutterWidth = lineNumberAreaWidth();
     lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth, cr.height()));
     visualizedTextArea->setGeometry(QRect(cr.left() + viewport()->width() + gutterWidth, cr.top(),
-                                          visualizedAreaWidth, cr.height()));
+                                          shownStripWidth(gutterWidth), cr.height()));
 }
 
 void VisualizedTextEdit::highlightCurrentLine()

@@ -31,6 +31,9 @@ public:
     void setVisualizedTextAreaEnabled(bool on);
     int visualizedTextAreaWidth() const { return visualizedAreaWidth; }
     int lineNumberAreaWidth() const;
+    // The strip's width on screen: the set width, narrowed so that some text stays visible.
+    int shownStripWidth(int gutterWidth) const;
+    static constexpr int minimumTextWidth = 100;
 
     void lineNumberAreaPaintEvent(QPaintEvent *event);
     void visualizedTextAreaPaintEvent(QPaintEvent *event);

@@ -2,6 +2,7 @@
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
+#include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
 
 #include <QComboBox>
@@ -278,6 +279,24 @@ private slots:
         slider(field)->setValue(0);
         QCOMPARE(field.textEdit()->visualizedTextAreaWidth(), 220);
         QCOMPARE(ApplicationSettings::instance().visualizedAreaWidth(), 220);
+    }
+
+    // A width stored by a wider view leaves some text visible, and stays stored.
+    void storedWidthNeverHidesAllText()
+    {
+        QDir().mkpath(folder);
+        ApplicationSettings::instance().setVisualizedAreaWidth(900);
+        Field field(nullptr, writeLog("log.log", "[Comm] x\n"));
+        field.resize(500, 600);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        VisualizedTextEdit *view = field.textEdit();
+        QVERIFY(view->viewport()->width() >= VisualizedTextEdit::minimumTextWidth);
+        QCOMPARE(view->visualizedTextWidget()->width(),
+                 view->shownStripWidth(view->lineNumberAreaWidth()));
+        QVERIFY(view->visualizedTextWidget()->width() > 0);
+        QCOMPARE(slider(field)->value(), view->visualizedTextWidget()->width());
+        QCOMPARE(ApplicationSettings::instance().visualizedAreaWidth(), 900);
     }
 
     void detailsPaneGetsItsShareOnShow()

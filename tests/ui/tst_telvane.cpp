@@ -1,5 +1,7 @@
 #include "app/applicationsettings.h"
 #include "search/searchbar.h"
+#include "search/searchresultslist.h"
+#include "search/searchresultwindow.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
@@ -167,23 +169,31 @@ private slots:
     void geometrySavedAndRestoredInBothModes_data()
     {
         QTest::addColumn<bool>("safetyFaultMode");
-        QTest::newRow("normal") << false;
-        QTest::newRow("safety faults") << true;
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("normal") << false << QSize(800, 500);
+        QTest::newRow("safety faults") << true << QSize(640, 480);
+        // Stored on a bigger screen: it comes back within this one.
+        QTest::newRow("larger than the screen") << false << QSize(2600, 1900);
     }
 
     void geometrySavedAndRestoredInBothModes()
     {
         QFETCH(bool, safetyFaultMode);
+        QFETCH(QSize, size);
         settings().setValue("FileNames", "untouched");
         {
             Telvane window(safetyFaultMode);
             window.show();
-            window.resize(1300, 640);
+            window.resize(size);
             closeWindow(window);
         }
         QVERIFY(!settings().mainWindowGeometry().isEmpty());
         Telvane again(safetyFaultMode);
-        QCOMPARE(again.size(), QSize(1300, 640));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        if (screen.contains(QRect(QPoint(), size)))
+            QCOMPARE(again.size(), size);
+        else
+            QVERIFY(screen.contains(again.frameGeometry()));
         if (safetyFaultMode) {
             closeWindow(again);
             QCOMPARE(settings().value("FileNames").toString(), QStringLiteral("untouched"));
@@ -254,6 +264,44 @@ private slots:
         createFields(window, {""});
         QVERIFY(!searchArea->isHidden());
         QVERIFY(panels(window).first()->isActive());
+    }
+
+    // The results pane goes with the search area, whose buttons close it, and comes back with
+    // its rows when a panel is added.
+    void resultsPaneFollowsTheSearchArea()
+    {
+        settings().setValue("FileNames", "");
+        Telvane window(false);
+        window.show();
+        SearchResultWindow *results = window.searchResultWindow();
+        results->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
+        results->onSearchEnd(0);
+        QVERIFY(results->isVisible());
+        closePanel(panels(window).first());
+        QVERIFY(!results->isVisible());
+        createFields(window, {""});
+        QVERIFY(results->isVisible());
+        QCOMPARE(results->resultsList()->count(), 2);
+    }
+
+    // Long paths are elided in the file lists; they do not widen the panels or the window.
+    void longPathsDoNotWidenTheWindow()
+    {
+        settings().setValue("FileNames", "");
+        Telvane window(false);
+        window.resize(1191, 729);
+        window.show();
+        QStringList paths;
+        for (const char *name : {"1.log", "2.log", "3.log"}) {
+            const QString prefix = logs.filePath(QString());
+            paths << writeLog(QString(qMax(1, 75 - prefix.size()), QLatin1Char('p')) + name,
+                              "text\n");
+            QVERIFY(paths.last().size() >= 75);
+        }
+        createFields(window, paths);
+        QCoreApplication::processEvents();
+        QCOMPARE(panels(window).size(), 4);
+        QCOMPARE(window.width(), 1191);
     }
 
     void showOrHideTogglesResults()

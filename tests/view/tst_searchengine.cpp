@@ -472,6 +472,8 @@ private slots:
         QCOMPARE(count, 2);
         step(FindAll, PlainTextMatchCase, QStringLiteral("0b"));
         QCOMPARE(count, 0);
+        edit->findAll(QString(), Qt::CaseSensitive); // would match everywhere without moving on
+        QCOMPARE(count, 0);
         disconnect(connection);
     }
 
