@@ -62,8 +62,10 @@ std::unique_ptr<Telvane> showWindow(bool safetyFaultMode)
     auto window = std::make_unique<Telvane>(safetyFaultMode);
     window->resize(windowSize);
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
+    if (!QTest::qWaitForWindowExposed(window.get())) {
         fail(QStringLiteral("the window was not shown"));
+        return nullptr;
+    }
     return window;
 }
 
@@ -77,6 +79,8 @@ bool logWindow(const QString &logFolder, const QString &out)
         settings.setValue(QStringLiteral("VisualizedAreaWidth"), stripWidth);
     }
     const std::unique_ptr<Telvane> window = showWindow(false);
+    if (!window)
+        return false;
     auto *panels = window->findChild<QSplitter *>(QStringLiteral("fieldsHorizontalSplitter"));
     if (!panels || panels->count() != 2)
         return fail(QStringLiteral("the two sample logs did not open"));
@@ -97,6 +101,8 @@ bool logWindow(const QString &logFolder, const QString &out)
 bool faultWindow(const QString &samples, const QString &out)
 {
     const std::unique_ptr<Telvane> window = showWindow(true);
+    if (!window)
+        return false;
     auto *panel = window->findChild<Field *>();
     if (!panel || !panel->openFile(samples + QStringLiteral("/safety-faults.log")))
         return fail(QStringLiteral("cannot open %1/safety-faults.log").arg(samples));
