@@ -3,7 +3,8 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench sanitize fuzz format clean
+.PHONY: all deps configure build run test bench sanitize fuzz format clean package install-check \
+	screenshots
 
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
@@ -44,6 +45,18 @@ fuzz:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_FUZZ=ON -DTELVANE_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_loglines fuzz_telegram fuzz_faults fuzz_searchtext
 	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The Debian package, built with CPack into $(BUILD_DIR)/package/.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs into a fresh DESTDIR, lists it, runs the desktop, AppStream and lintian checks.
+install-check:
+	@BUILD_DIR=$(BUILD_DIR) scripts/check-install.sh
+
+# The README's pictures in docs/, rendered under Xvfb from the sample logs.
+screenshots: configure
+	@scripts/screenshots.sh $(BUILD_DIR) $(JOBS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 #include "ui/telvane.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstring>
 
@@ -39,6 +40,14 @@ int main(int argc, char *argv[])
     }
 
     QApplication application(argc, argv);
+    // Desktops match the window to the installed desktop entry (and its icon) by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Telvane"));
+    Q_INIT_RESOURCE(appicon);
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/appicon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+
     const CommandLine commandLine = readCommandLine(argc, argv);
     Telvane window(commandLine.safetyFaultMode, commandLine.language);
     window.show();
