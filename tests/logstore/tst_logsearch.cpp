@@ -236,6 +236,9 @@ private slots:
             "ab\xE2\x80\xA9"
             "cd",
             "bc", true, false, false, 0, 0, -1, -1);
+        // The stream drops a byte-order mark that starts its second chunk.
+        row("across a dropped byte-order mark", QByteArray(16381, 'x') + "[Co\xEF\xBB\xBFmm]",
+            "[Comm]", true, false, false, 0, 0, 0, 16381);
         row("after a paragraph separator",
             "ab\xE2\x80\xA9"
             "cd",
