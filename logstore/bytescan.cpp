@@ -101,6 +101,30 @@ const char *findSpecial(const char *from, const char *end, bool high)
     return end;
 }
 
+const char *findTextChange(const char *from, const char *end, bool high, bool openEnd)
+{
+    for (const char *at = from;;) {
+        at = findSpecial(at, end, high);
+        if (at == end || *at != '\r')
+            return at;
+        const char *run = at;
+        while (run < end && *run == '\r')
+            ++run;
+        if (run == end ? openEnd : *run != '\n')
+            return at;
+        at = run;
+    }
+}
+
+qint64 plainTextLength(const char *from, const char *end)
+{
+    if (end > from && end[-1] == '\n')
+        --end;
+    while (end > from && end[-1] == '\r')
+        --end;
+    return end - from;
+}
+
 const char *findLineFeed(const char *from, const char *end)
 {
     const void *at = std::memchr(from, '\n', size_t(end - from));

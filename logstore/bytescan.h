@@ -15,11 +15,14 @@ const char *findLineEndOrHigh(const char *from, const char *end, qint64 *carriag
 bool isAscii(const char *from, const char *end);
 // The first carriage return, or also byte >= 0x80 when `high` is set, in [from, end); or end.
 const char *findSpecial(const char *from, const char *end, bool high);
-// Whether [from, end) holds a carriage return or a byte >= 0x80.
-inline bool hasSpecial(const char *from, const char *end)
-{
-    return findSpecial(from, end, true) != end;
-}
+// The first byte that makes a line's text differ from its bytes other than by dropping the
+// carriage returns that end it: a byte >= 0x80 (when `high`), or a carriage return followed,
+// after more of them, by anything but a line feed. Carriage returns running into `end` count
+// when `openEnd` (the line goes on past it). Returns end when there is none.
+const char *findTextChange(const char *from, const char *end, bool high, bool openEnd);
+// The length of the text of a line that findTextChange() passes: without its line feed
+// (when it has one) and the carriage returns before it.
+qint64 plainTextLength(const char *from, const char *end);
 // The first line feed in [from, end), or end.
 const char *findLineFeed(const char *from, const char *end);
 

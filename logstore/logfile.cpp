@@ -174,8 +174,9 @@ QString LogFile::lineText(qint64 line, const LogSnapshot &snapshot) const
 QString LogFile::decode(const char *bytes, qint64 from, qint64 to, bool terminated) const
 {
     const char *end = bytes + (to - from);
-    if (!bytescan::hasSpecial(bytes, end))
-        return QString::fromLatin1(bytes, int(to - from - (terminated ? 1 : 0)));
+    if (bytescan::findTextChange(bytes, end, true, false) == end) {
+        return QString::fromLatin1(bytes, int(bytescan::plainTextLength(bytes, end)));
+    }
     // Split where the stream's chunks end, with its converter state carried over; a chunk the
     // stream began before its header flag was cleared may drop a byte-order mark at its start.
     QTextCodec::ConverterState state;
@@ -280,24 +281,33 @@ void LogFile::feed(OpenLine &line, const char *bytes, qint64 from, qint64 to) co
     }
 }
 
-void LogFile::checkCommMarker(const OpenLine &line, qint64 end, bool terminated)
+void LogFile::checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes)
 {
     // Plain bytes were searched as they came; text can differ from them only where carriage
-    // returns were dropped or the one dropped byte-order mark sits.
+    // returns inside a line were dropped or where the one dropped byte-order mark sits.
     const qint64 mark = droppedMark.load(std::memory_order_relaxed);
-    if (hasCommMarker || !(line.carriageReturn || (mark >= line.start && mark < end)))
+    const bool holdsMark = mark >= line.start && mark < end;
+    if (hasCommMarker || !(line.carriageReturn || holdsMark))
         return;
     const qint64 readEnd = std::min(end, line.start + maxLineBytes);
-    QByteArray bytes;
-    if (read(line.start, readEnd, &bytes)) {
-        hasCommMarker = decode(bytes.constData(), line.start, readEnd, terminated && readEnd == end)
-                            .contains(QLatin1String(commMarker));
+    QByteArray storage;
+    if (!bytes) {
+        if (!read(line.start, readEnd, &storage))
+            return;
+        bytes = storage.constData();
     }
+    const char *bytesEnd = bytes + (readEnd - line.start);
+    if (!holdsMark && bytescan::findTextChange(bytes, bytesEnd, false, false) == bytesEnd)
+        return;
+    hasCommMarker = decode(bytes, line.start, readEnd, terminated && readEnd == end)
+                        .contains(QLatin1String(commMarker));
 }
 
-void LogFile::endLine(OpenLine &line, qint64 nextStart)
+void LogFile::endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart)
 {
-    checkCommMarker(line, nextStart, true);
+    // The line's bytes are at hand when it began in this window.
+    checkCommMarker(line, nextStart, true,
+                    line.start >= windowStart ? window + (line.start - windowStart) : nullptr);
     longestLine = std::max(longestLine, line.units);
     const qint64 nextPosition = line.position + line.units + 1;
     index.append(nextStart, nextPosition);
@@ -321,7 +331,7 @@ void LogFile::scanWindow(const char *window, qint64 windowStart, qint64 windowEn
                 break;
             if (*stop == '\n') {
                 ++at;
-                endLine(line, at);
+                endLine(line, at, window, windowStart);
                 continue;
             }
             line.decoding = true;
@@ -337,7 +347,7 @@ void LogFile::scanWindow(const char *window, qint64 windowStart, qint64 windowEn
         at = endOffset;
         if (separator || lineFeed < limit) {
             line.units -= 1; // the separator itself
-            endLine(line, at);
+            endLine(line, at, window, windowStart);
         }
     }
 }
@@ -420,7 +430,7 @@ void LogFile::indexPass(const std::atomic<bool> &stop, const Publish &publish)
         return;
     // The last line runs to the end of the file; a sequence it leaves open is dropped, as the
     // stream drops what its converter still holds at the end.
-    checkCommMarker(line, at, false);
+    checkCommMarker(line, at, false, nullptr);
     snapshotNow(true);
 }
 

@@ -107,8 +107,8 @@ private:
     void scanWindow(const char *window, qint64 windowStart, qint64 windowEnd, qint64 dataEnd,
                     qint64 &at, OpenLine &line);
     void decodeWindow(const char *window, qint64 windowStart, qint64 windowEnd, OpenLine &line);
-    void endLine(OpenLine &line, qint64 nextStart);
-    void checkCommMarker(const OpenLine &line, qint64 end, bool terminated);
+    void endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart);
+    void checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes);
     QStringList wideTexts(qint64 first, qint64 count, const LogSnapshot &snapshot) const;
 
     int fd = -1;

@@ -190,7 +190,7 @@ void LogSearcher::candidates(const Window &window, qint64 from, qint64 to,
     }
     hint = file->index.lineAtByte(from, snapshot.lineCount);
     for (qint64 at = from; at < to;) {
-        const char *special = bytescan::findSpecial(base + at, base + to, decodeAllHigh);
+        const char *special = bytescan::findTextChange(base + at, base + to, decodeAllHigh, true);
         if (special == base + to)
             break;
         const qint64 line = lineAtByte(special - base, &hint);
@@ -291,7 +291,8 @@ bool LogSearcher::lineBytes(qint64 line, const Window &window, QByteArray *stora
 
 bool LogSearcher::isPlain(qint64 line, const char *bytes, qint64 size) const
 {
-    return file->isUtf8() && line != droppedMarkLine && !bytescan::hasSpecial(bytes, bytes + size);
+    return file->isUtf8() && line != droppedMarkLine &&
+           bytescan::findTextChange(bytes, bytes + size, true, false) == bytes + size;
 }
 
 QString LogSearcher::decodedText(qint64 line, const Window &window, const char *bytes,
@@ -308,12 +309,6 @@ QString LogSearcher::decodedText(qint64 line, const Window &window, const char *
     return file->decode(bytes, start, start + size, terminated);
 }
 
-int LogSearcher::plainLength(qint64 line, qint64 size) const
-{
-    const bool whole = file->lineEnd(line, snapshot) - file->index.byteOffset(line) == size;
-    return int(size) - (whole && file->isTerminated(line, snapshot) ? 1 : 0);
-}
-
 int LogSearcher::findInLine(qint64 line, const Window &window, int offset, bool backward) const
 {
     QByteArray storage;
@@ -322,7 +317,7 @@ int LogSearcher::findInLine(qint64 line, const Window &window, int offset, bool 
     if (file->isUtf8() && !lineBytes(line, window, &storage, &bytes, &size))
         return -1;
     if (isPlain(line, bytes, size)) {
-        const int length = plainLength(line, size);
+        const int length = int(bytescan::plainTextLength(bytes, bytes + size));
         return findInBlock(ByteHaystack{bytes, length, rawNeedle},
                            offset == fromLast ? length - 1 : offset, backward, wholeWords);
     }
@@ -340,7 +335,7 @@ QVector<int> LogSearcher::findAllInLine(qint64 line, const Window &window, QStri
     if (file->isUtf8() && !lineBytes(line, window, &storage, &bytes, &size))
         return {};
     if (isPlain(line, bytes, size)) {
-        const int length = plainLength(line, size);
+        const int length = int(bytescan::plainTextLength(bytes, bytes + size));
         const QVector<int> columns = findAllInBlock(ByteHaystack{bytes, length, rawNeedle});
         if (!columns.isEmpty())
             *text = QString::fromLatin1(bytes, length);

@@ -51,8 +51,6 @@ private:
     bool lineBytes(qint64 line, const Window &window, QByteArray *storage, const char **bytes,
                    qint64 *size) const;
     bool isPlain(qint64 line, const char *bytes, qint64 size) const;
-    // The length of a plain line's text, given `size` of its bytes.
-    int plainLength(qint64 line, qint64 size) const;
     QString decodedText(qint64 line, const Window &window, const char *bytes, qint64 size) const;
     // The column of the match in a line searched from `offset` (fromLast: its last character).
     static constexpr int fromLast = -2;

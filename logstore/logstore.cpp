@@ -94,7 +94,8 @@ void LogStore::takeSnapshot(const std::shared_ptr<LogFile> &from)
     const LogSnapshot before = state->snapshot;
     state->snapshot = from->snapshot();
     const LogSnapshot &now = state->snapshot;
-    if (now.lineCount != before.lineCount || now.endByte != before.endByte)
+    // At the end of a pass the last line is complete; after refresh() it may have grown.
+    if (now.lineCount != before.lineCount || (before.indexing && !now.indexing))
         emit linesIndexed(now.lineCount);
     const int percent =
         now.fileSize > 0 ? int(std::min<qint64>(100, now.endByte * 100 / now.fileSize)) : 100;
