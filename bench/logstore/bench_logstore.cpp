@@ -182,6 +182,27 @@ bool steps(const QString &path, const LogStore &store)
         std::printf("    failing step, %-36s %6.1f ms  ratio %.2f (limit 100 ms)%s\n", c.name, best,
                     best / floor, found ? " FOUND" : "");
     }
+    // A log written with CRLF line ends is searched as bytes all the same.
+    const QString crlfPath = path + QStringLiteral(".crlf");
+    {
+        QFile in(path), out(crlfPath);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            return false;
+        out.write(in.readAll().replace("\n", "\r\n"));
+    }
+    LogStore crlf;
+    indexOnce(crlf, crlfPath);
+    std::vector<double> times;
+    bool found = false;
+    for (int round = 0; round < 5; ++round) {
+        times.push_back(millisecondsOf(
+            [&] { found = crlf.find(absent, Qt::CaseInsensitive, false, 0, 0, false).isValid(); }));
+    }
+    const double best = fastest(times);
+    met = met && best <= 100 && !found;
+    std::printf("    failing step, %-36s %6.1f ms  ratio %.2f (limit 100 ms)%s\n",
+                "CRLF log, forward from the start", best, best / floor, found ? " FOUND" : "");
+    QFile::remove(crlfPath);
     std::printf("    steps: %s\n", verdict(met));
     return met;
 }
