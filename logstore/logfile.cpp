@@ -20,6 +20,18 @@ constexpr int publishIntervalMs = 15;
 const char commMarker[] = "[Comm]";
 const int commMarkerLength = 6;
 
+// Whether the UTF-8 codec decodes runs of plain ASCII in a vector loop that leaves the stream's
+// header flag alone; decoded one by one, the first character clears the flag.
+bool asciiKeepsHeader()
+{
+    static const bool keeps = [] {
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForMib(106)->toUnicode(QByteArray(64, 'a').constData(), 64, &state);
+        return !(state.flags & QTextCodec::IgnoreHeader);
+    }();
+    return keeps;
+}
+
 bool isBlockSeparator(QChar c)
 {
     const ushort u = c.unicode();
@@ -238,7 +250,7 @@ void LogFile::findHeaderChunk(const char *window, qint64 windowStart, qint64 win
         const bool partial = length < chunkSize;
         // Plain ASCII in whole 16-byte blocks goes through the codec's vector loop, which
         // leaves the header flag alone.
-        if (headerState.remainingChars == 0 && length % 16 == 0 &&
+        if (headerState.remainingChars == 0 && length % 16 == 0 && asciiKeepsHeader() &&
             bytescan::isAscii(bytes, bytes + length)) {
             if (!partial)
                 nextHeaderChunk = chunk + 1;

@@ -2,7 +2,6 @@
 
 #include <QStringList>
 #include <algorithm>
-#include <cctype>
 
 namespace
 {
@@ -94,7 +93,11 @@ struct ByteHaystack {
         const char *hit = needle.findLastIn(bytes, bytes + size, bytes + from);
         return hit ? int(hit - bytes) : -1;
     }
-    bool isWordCharacter(int at) const { return std::isalnum(uchar(bytes[at])) != 0; }
+    bool isWordCharacter(int at) const
+    {
+        const char c = bytes[at];
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    }
 };
 } // namespace
 

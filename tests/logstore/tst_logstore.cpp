@@ -256,6 +256,8 @@ private slots:
         QTest::newRow("completing a cut sequence")
             << QByteArray("a\n\xE2\x82") << QByteArray("\xAC!");
         QTest::newRow("after an empty file") << QByteArray() << QByteArray("x\ny");
+        QTest::newRow("UTF-16") << "\xFF\xFE" + utf16(QStringLiteral("a\nb"), false)
+                                << utf16(QStringLiteral("c\nd").repeated(5000), false);
         QTest::newRow("CR then LF") << QByteArray("a\r") << QByteArray("\nb");
         QTest::newRow("many windows")
             << QByteArray("start\n") << QByteArray("0123456789abcdef\n").repeated(200000);
