@@ -1,0 +1,219 @@
+#include "logstore/bytescan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace bytescan
+{
+namespace
+{
+inline uchar lower(uchar c)
+{
+    return c >= 'A' && c <= 'Z' ? uchar(c | 0x20) : c;
+}
+
+#ifdef __SSE2__
+inline __m128i load(const char *at)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+}
+#endif
+} // namespace
+
+const char *findLineEndOrHigh(const char *from, const char *end, qint64 *carriageReturns)
+{
+    const char *at = from;
+#ifdef __SSE2__
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    while (end - at >= 16) {
+        const __m128i bytes = load(at);
+        // A line feed compares to 0xFF; high bytes carry their own top bit.
+        const unsigned stops =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), bytes)));
+        unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, carriageReturn)));
+        if (stops) {
+            const int first = __builtin_ctz(stops);
+            returns &= (1u << first) - 1;
+            if (returns)
+                *carriageReturns += __builtin_popcount(returns);
+            return at + first;
+        }
+        if (returns)
+            *carriageReturns += __builtin_popcount(returns);
+        at += 16;
+    }
+#endif
+    for (; at < end; ++at) {
+        const auto c = uchar(*at);
+        if (c == '\n' || c >= 0x80)
+            return at;
+        if (c == '\r')
+            ++*carriageReturns;
+    }
+    return end;
+}
+
+bool isAscii(const char *from, const char *end)
+{
+    const char *at = from;
+#ifdef __SSE2__
+    while (end - at >= 64) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(load(at), load(at + 16)),
+                                         _mm_or_si128(load(at + 32), load(at + 48)));
+        if (_mm_movemask_epi8(any))
+            return false;
+        at += 64;
+    }
+#endif
+    for (; at < end; ++at) {
+        if (uchar(*at) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+const char *findSpecial(const char *from, const char *end, bool high)
+{
+    const char *at = from;
+#ifdef __SSE2__
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i highMask = high ? _mm_set1_epi8(char(0x80)) : _mm_setzero_si128();
+    while (end - at >= 16) {
+        const __m128i bytes = load(at);
+        const __m128i special =
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn), _mm_and_si128(bytes, highMask));
+        const unsigned mask = unsigned(_mm_movemask_epi8(special));
+        if (mask)
+            return at + __builtin_ctz(mask);
+        at += 16;
+    }
+#endif
+    for (; at < end; ++at) {
+        const auto c = uchar(*at);
+        if (c == '\r' || (high && c >= 0x80))
+            return at;
+    }
+    return end;
+}
+
+const char *findTextChange(const char *from, const char *end, bool high, bool openEnd)
+{
+    for (const char *at = from;;) {
+        at = findSpecial(at, end, high);
+        if (at == end || *at != '\r')
+            return at;
+        const char *run = at;
+        while (run < end && *run == '\r')
+            ++run;
+        if (run == end ? openEnd : *run != '\n')
+            return at;
+        at = run;
+    }
+}
+
+qint64 plainTextLength(const char *from, const char *end)
+{
+    if (end > from && end[-1] == '\n')
+        --end;
+    while (end > from && end[-1] == '\r')
+        --end;
+    return end - from;
+}
+
+const char *findLineFeed(const char *from, const char *end)
+{
+    const void *at = std::memchr(from, '\n', size_t(end - from));
+    return at ? static_cast<const char *>(at) : end;
+}
+
+Needle::Needle(const QByteArray &needle, bool ignoreCase) : bytes(needle), ignoreCase(ignoreCase)
+{
+    if (ignoreCase) {
+        for (char &c : bytes)
+            c = char(lower(uchar(c)));
+    }
+}
+
+bool Needle::matchesAt(const char *at) const
+{
+    if (!ignoreCase)
+        return std::memcmp(at, bytes.constData(), size_t(bytes.size())) == 0;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (lower(uchar(at[i])) != uchar(bytes.at(i)))
+            return false;
+    }
+    return true;
+}
+
+const char *Needle::findIn(const char *from, const char *end) const
+{
+    const int length = bytes.size();
+    if (length == 0 || end - from < length)
+        return nullptr;
+    if (!ignoreCase) {
+        return static_cast<const char *>(
+            memmem(from, size_t(end - from), bytes.constData(), size_t(length)));
+    }
+    const char *last = end - length; // the last possible start
+    const char *at = from;
+    const auto first = uchar(bytes.at(0));
+    const auto final = uchar(bytes.at(length - 1));
+#ifdef __SSE2__
+    // Candidates agree with the needle's first and last byte once 0x20 is set on letters of
+    // both; set on every byte it lets a few non-letters through, which the full test rejects.
+    const bool firstLetter = first >= 'a' && first <= 'z';
+    const bool finalLetter = final >= 'a' && final <= 'z';
+    const __m128i firstFold = _mm_set1_epi8(firstLetter ? 0x20 : 0);
+    const __m128i finalFold = _mm_set1_epi8(finalLetter ? 0x20 : 0);
+    const __m128i firstByte = _mm_set1_epi8(char(first));
+    const __m128i finalByte = _mm_set1_epi8(char(final));
+    while (last - at >= 15) {
+        const __m128i head = _mm_or_si128(load(at), firstFold);
+        const __m128i tail = _mm_or_si128(load(at + length - 1), finalFold);
+        unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(head, firstByte), _mm_cmpeq_epi8(tail, finalByte))));
+        while (mask) {
+            const char *candidate = at + __builtin_ctz(mask);
+            if (matchesAt(candidate))
+                return candidate;
+            mask &= mask - 1;
+        }
+        at += 16;
+    }
+#endif
+    for (; at <= last; ++at) {
+        if (lower(uchar(*at)) == first && matchesAt(at))
+            return at;
+    }
+    return nullptr;
+}
+
+const char *Needle::findLastIn(const char *from, const char *end, const char *last) const
+{
+    const int length = bytes.size();
+    if (length == 0 || end - from < length)
+        return nullptr;
+    if (last > end - length)
+        last = end - length;
+    // Backwards in slices, each searched forwards; the last hit of the nearest slice wins.
+    const qint64 slice = std::max<qint64>(4096, 4 * qint64(length));
+    const char *sliceEnd = last + length; // occurrences must start at or before `last`
+    while (sliceEnd - from >= length) {
+        const char *sliceStart = sliceEnd - from > slice ? sliceEnd - slice : from;
+        const char *found = nullptr;
+        for (const char *hit = findIn(sliceStart, sliceEnd); hit; hit = findIn(hit + 1, sliceEnd))
+            found = hit;
+        if (found)
+            return found;
+        if (sliceStart == from)
+            break;
+        sliceEnd = sliceStart + length - 1; // occurrences that end inside the next slice
+    }
+    return nullptr;
+}
+} // namespace bytescan

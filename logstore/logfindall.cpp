@@ -1,0 +1,100 @@
+#include "logstore/logfindall.h"
+
+#include "logstore/logfile.h"
+#include "logstore/logsearcher.h"
+#include "logstore/logstore.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace
+{
+constexpr int batchSize = 4096;
+constexpr int batchIntervalMs = 50;
+} // namespace
+
+LogFindAll::LogFindAll(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<LogFinding>();
+    qRegisterMetaType<QVector<LogFinding>>();
+}
+
+LogFindAll::~LogFindAll()
+{
+    cancel();
+}
+
+void LogFindAll::cancel()
+{
+    ++generation; // whatever the worker posted is dropped on arrival
+    running = false;
+    if (!worker)
+        return;
+    stop.store(true);
+    worker->wait();
+    worker.reset();
+}
+
+void LogFindAll::start(const LogStore &store, const QString &keyword,
+                       Qt::CaseSensitivity sensitivity)
+{
+    cancel();
+    stop.store(false);
+    running = true;
+    const quint64 current = generation;
+    LogSnapshot snapshot;
+    const std::shared_ptr<LogFile> file = store.currentFile(&snapshot);
+
+    // Runs in the worker: hands a result to this object's thread, unless cancelled by then.
+    const auto post = [this, current](auto deliver) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, current, deliver] {
+                if (current == generation)
+                    deliver();
+            },
+            Qt::QueuedConnection);
+    };
+    worker.reset(QThread::create([this, file, snapshot, keyword, sensitivity, post] {
+        qint64 count = 0;
+        if (file && !keyword.isEmpty()) {
+            const LogSearcher searcher(file, snapshot, keyword, sensitivity, false,
+                                       LogSearcher::Mode::FindAll);
+            QVector<LogFinding> batch;
+            QElapsedTimer sinceSent;
+            sinceSent.start();
+            int percent = -1;
+            const auto send = [&] {
+                post([this, batch] { emit found(batch); });
+                batch.clear();
+                sinceSent.restart();
+            };
+            const int length = keyword.size();
+            const auto onFound = [&](qint64 line, const QString &text,
+                                     const QVector<int> &columns) {
+                const qint64 position = file->index.position(line);
+                for (const int column : columns)
+                    batch.append({line + 1, column, length, text, position + column + length});
+                count += columns.size();
+                if (batch.size() >= batchSize || sinceSent.elapsed() >= batchIntervalMs)
+                    send();
+            };
+            const auto onDone = [&](qint64 done, qint64 total) {
+                const int now = total > 0 ? int(done * 100 / total) : 100;
+                if (now != percent) {
+                    percent = now;
+                    post([this, now] { emit progress(now); });
+                }
+            };
+            if (!searcher.findAll(onFound, onDone, stop))
+                return;
+            if (!batch.isEmpty())
+                send();
+        }
+        post([this, count] {
+            running = false;
+            emit finished(count);
+        });
+    }));
+    worker->start();
+}

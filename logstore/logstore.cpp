@@ -1,0 +1,213 @@
+#include "logstore/logstore.h"
+
+#include "logstore/logfile.h"
+#include "logstore/logsearcher.h"
+
+#include <QThread>
+#include <algorithm>
+
+struct LogStore::State {
+    QString fileName;
+    std::shared_ptr<LogFile> file;
+    LogSnapshot snapshot; // as of the last signal
+    std::unique_ptr<QThread> worker;
+    std::atomic<bool> stop{false};
+    int percent = -1;
+};
+
+LogStore::LogStore(QObject *parent) : QObject(parent), state(new State) {}
+
+LogStore::~LogStore()
+{
+    stopPass();
+}
+
+bool LogStore::open(const QString &fileName)
+{
+    close();
+    state->fileName = fileName;
+    state->file = LogFile::open(fileName);
+    if (!state->file) {
+        emit failed();
+        return false;
+    }
+    state->snapshot = state->file->snapshot();
+    startPass();
+    return true;
+}
+
+void LogStore::close()
+{
+    stopPass();
+    state->file.reset();
+    state->snapshot = LogSnapshot();
+    state->percent = -1;
+}
+
+LogStore::Refresh LogStore::refresh()
+{
+    if (!state->file)
+        return Refresh::Unchanged;
+    if (state->snapshot.indexing)
+        return Refresh::Indexing;
+    switch (state->file->change()) {
+    case LogFile::Change::None:
+        return Refresh::Unchanged;
+    case LogFile::Change::Invalid:
+        return Refresh::Reopen;
+    case LogFile::Change::Grown:
+        break;
+    }
+    stopPass(); // the last pass has published its end and is leaving
+    state->snapshot.indexing = true;
+    startPass();
+    return Refresh::Indexing;
+}
+
+void LogStore::startPass()
+{
+    std::shared_ptr<LogFile> file = state->file;
+    state->stop.store(false);
+    const std::weak_ptr<LogFile> published = file;
+    auto publish = [this, published](const LogSnapshot &) {
+        QMetaObject::invokeMethod(
+            this, [this, published] { takeSnapshot(published.lock()); }, Qt::QueuedConnection);
+    };
+    state->worker.reset(
+        QThread::create([file, publish, this] { file->indexPass(state->stop, publish); }));
+    state->worker->start();
+}
+
+void LogStore::stopPass()
+{
+    if (!state->worker)
+        return;
+    state->stop.store(true);
+    state->worker->wait();
+    state->worker.reset();
+}
+
+void LogStore::takeSnapshot(const std::shared_ptr<LogFile> &from)
+{
+    if (!from || from != state->file)
+        return; // a notice from a file closed since
+    const LogSnapshot before = state->snapshot;
+    state->snapshot = from->snapshot();
+    const LogSnapshot &now = state->snapshot;
+    // At the end of a pass the last line is complete; after refresh() it may have grown.
+    if (now.lineCount != before.lineCount || (before.indexing && !now.indexing))
+        emit linesIndexed(now.lineCount);
+    const int percent =
+        now.fileSize > 0 ? int(std::min<qint64>(100, now.endByte * 100 / now.fileSize)) : 100;
+    if (percent != state->percent) {
+        state->percent = percent;
+        emit progress(percent);
+    }
+    if (before.indexing && !now.indexing)
+        emit finished();
+}
+
+std::shared_ptr<LogFile> LogStore::currentFile(LogSnapshot *snapshot) const
+{
+    *snapshot = state->snapshot;
+    return state->file;
+}
+
+QString LogStore::fileName() const
+{
+    return state->fileName;
+}
+
+bool LogStore::isOpen() const
+{
+    return state->file != nullptr;
+}
+
+bool LogStore::isIndexing() const
+{
+    return state->file && state->snapshot.indexing;
+}
+
+qint64 LogStore::fileSize() const
+{
+    return state->snapshot.fileSize;
+}
+
+qint64 LogStore::indexedBytes() const
+{
+    return state->snapshot.endByte;
+}
+
+qint64 LogStore::indexMemory() const
+{
+    return state->file ? state->file->index.memoryUsed() : 0;
+}
+
+qint64 LogStore::lineCount() const
+{
+    return state->file ? state->snapshot.lineCount : 1;
+}
+
+QString LogStore::lineText(qint64 line) const
+{
+    return state->file ? state->file->lineText(line, state->snapshot) : QString();
+}
+
+QStringList LogStore::lineTexts(qint64 first, qint64 count) const
+{
+    if (!state->file)
+        return first == 0 && count > 0 ? QStringList(QString()) : QStringList();
+    return state->file->lineTexts(first, count, state->snapshot);
+}
+
+qint64 LogStore::linePosition(qint64 line) const
+{
+    if (!state->file || line < 0 || line >= state->snapshot.lineCount)
+        return 0;
+    return state->file->index.position(line);
+}
+
+qint64 LogStore::lineLength(qint64 line) const
+{
+    if (!state->file || line < 0 || line >= state->snapshot.lineCount)
+        return 0;
+    return state->file->lineLength(line, state->snapshot);
+}
+
+qint64 LogStore::lineAtPosition(qint64 position) const
+{
+    if (!state->file || state->snapshot.lineCount == 0)
+        return 0;
+    return state->file->index.lineAtPosition(position, state->snapshot.lineCount);
+}
+
+qint64 LogStore::characterCount() const
+{
+    if (!state->file)
+        return 1;
+    return state->snapshot.lineCount > 0 ? state->snapshot.endPosition + 1 : 0;
+}
+
+qint64 LogStore::longestLineLength() const
+{
+    return state->file ? state->snapshot.longestLine : 0;
+}
+
+bool LogStore::containsCommMarker() const
+{
+    return state->file && state->snapshot.hasCommMarker;
+}
+
+LogMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
+                        qint64 fromLine, qint64 fromColumn, bool backward, qint64 stopLine) const
+{
+    if (!state->file || fromLine < 0 || fromLine >= state->snapshot.lineCount)
+        return {};
+    const LogSearcher searcher(state->file, state->snapshot, text, sensitivity, wholeWords,
+                               LogSearcher::Mode::Step);
+    const LogSearcher::Match match =
+        searcher.find(linePosition(fromLine) + fromColumn, backward, stopLine);
+    if (match.line < 0)
+        return {};
+    return {match.line, match.column, text.size()};
+}

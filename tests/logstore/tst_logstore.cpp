@@ -1,0 +1,455 @@
+#include "logreference.h"
+#include "logstore/logindex.h"
+#include "logstore/logstore.h"
+#include "tests/testsupport.h"
+#include "tools/loggenerator.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+QByteArray repeated(char c, int count)
+{
+    return QByteArray(count, c);
+}
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? QByteArray(1, high) + low : QByteArray(1, low) + high;
+    }
+    return bytes;
+}
+
+// Control characters and everything above ASCII written as \x{...}, for failure messages.
+QString visible(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text.left(200)) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            shown += c;
+        else
+            shown += QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
+    }
+    return text.size() > 200 ? shown + QStringLiteral("...") : shown;
+}
+
+// Pieces random files are made of: line ends of every kind, sequences that are cut, invalid
+// or special to the stream and the document, and plain text.
+QByteArray randomLog(QRandomGenerator &random, int size)
+{
+    static const QList<QByteArray> pieces = {"\n",
+                                             "\r\n",
+                                             "\r",
+                                             "abc",
+                                             "[Comm] ",
+                                             "xyz 12",
+                                             " ",
+                                             "\xC3\xA9",
+                                             "\xE2\x82\xAC",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xE2\x80\xA9",
+                                             "\xEF\xB7\x90",
+                                             "\xEF\xBB\xBF",
+                                             "\xC2\xA0",
+                                             "\x80",
+                                             "\xFF",
+                                             "\xE2\x82",
+                                             "\xF0\x9F",
+                                             "\xC3",
+                                             QByteArray(1, '\0'),
+                                             "\xED\xA0\x80",
+                                             "\xC0\xAF"};
+    QByteArray bytes;
+    while (bytes.size() < size) {
+        if (random.bounded(8) == 0)
+            bytes += repeated('a' + char(random.bounded(26)), random.bounded(1, 300));
+        else
+            bytes += pieces.at(random.bounded(pieces.size()));
+    }
+    return bytes;
+}
+} // namespace
+
+class TestLogStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    int fileNumber = 0;
+
+    QString writeLog(const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("log%1.txt").arg(++fileNumber));
+        if (!testsupport::writeFile(path, bytes))
+            return {};
+        return path;
+    }
+
+    // The store holds what the ordinary view shows for the file at `path`.
+    void compareWithReference(const LogStore &store, const QString &path)
+    {
+        QFile file(path);
+        QString text;
+        if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+            text = QTextStream(&file).readAll();
+        QTextDocument document;
+        document.setPlainText(text);
+        QCOMPARE(store.lineCount(), qint64(document.blockCount()));
+        QCOMPARE(store.characterCount(), qint64(document.characterCount()));
+        QCOMPARE(store.containsCommMarker(), text.contains(QLatin1String("[Comm]")));
+        const QStringList texts = store.lineTexts(0, store.lineCount());
+        QCOMPARE(texts.size(), document.blockCount());
+        qint64 longest = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const int line = block.blockNumber();
+            QVERIFY2(texts.at(line) == block.text(),
+                     qPrintable(QStringLiteral("line %1: %2 instead of %3")
+                                    .arg(line)
+                                    .arg(visible(texts.at(line)), visible(block.text()))));
+            QCOMPARE(store.linePosition(line), qint64(block.position()));
+            QCOMPARE(store.lineLength(line), qint64(block.length() - 1));
+            QCOMPARE(store.lineAtPosition(block.position()), qint64(line));
+            longest = std::max<qint64>(longest, block.length() - 1);
+        }
+        for (int line : {0, document.blockCount() / 2, document.blockCount() - 1})
+            QCOMPARE(store.lineText(line), document.findBlockByNumber(line).text());
+        QCOMPARE(store.longestLineLength(), longest);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void text_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray bom = "\xEF\xBB\xBF";
+        const int chunk = 16384;
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("one line feed") << QByteArray("\n");
+        QTest::newRow("no final line feed") << QByteArray("first\nsecond");
+        QTest::newRow("final line feed") << QByteArray("first\nsecond\n");
+        QTest::newRow("CRLF") << QByteArray("a\r\nb\r\n\r\nc");
+        QTest::newRow("lone CR") << QByteArray("a\rb\r\r\nc\r");
+        QTest::newRow("CR inside a sequence") << QByteArray("x\xC3\r\xA9y\n\xE2\r\x82\xAC");
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("a\xE2\x82"
+                          "A\n\x80\xFF\xC0\x80\xED\xA0\x80\xF8\x88\x80\x80\x80\n");
+        QTest::newRow("sequence open at the end") << QByteArray("abc\xE2\x82");
+        QTest::newRow("sequence open before a line feed") << QByteArray("abc\xF0\x9F\x98\nd");
+        QTest::newRow("NUL bytes") << QByteArray("a\0b\n\0\0\n\0", 8);
+        QTest::newRow("byte-order mark") << bom + "first\nsecond";
+        QTest::newRow("byte-order mark alone") << bom;
+        QTest::newRow("byte-order mark in mid-file") << "a\n" + bom + "b\n" + bom;
+        QTest::newRow("byte-order mark starting the second chunk")
+            << repeated('x', chunk - 1) + "\n" + bom + "y\n";
+        QTest::newRow("byte-order mark at a chunk start after text above ASCII")
+            << "\xC3\xA9" + repeated('x', chunk - 3) + "\n" + bom + "y";
+        QTest::newRow("byte-order mark across chunks") << repeated('x', chunk - 1) + bom + "z";
+        QTest::newRow("byte-order mark starting the third chunk")
+            << repeated('x', 2 * chunk - 1) + "\n" + bom + "y";
+        QTest::newRow("marker split by a dropped byte-order mark")
+            << repeated('x', chunk - 3) + "[Co" + bom + "mm]";
+        QTest::newRow("marker split by CR") << QByteArray("[Co\rmm]\n");
+        QTest::newRow("marker") << QByteArray("x\n [Comm] y\n");
+        QTest::newRow("invalid sequence cut by a chunk")
+            << repeated('x', chunk - 2) + "\xE2\x82" + "A\n";
+        QTest::newRow("four-byte prefix cut by a chunk")
+            << repeated('x', chunk - 3) + "\xF0\x9F\x98" + "A\n";
+        QTest::newRow("valid sequence cut by a chunk") << repeated('x', chunk - 1) + "\xC3\xA9\n";
+        QTest::newRow("cut at the second chunk, CRs before")
+            << repeated('\r', 5) + repeated('x', 2 * chunk - 7) + "\xE2\x82" + "A\n";
+        QTest::newRow("above ASCII")
+            << QByteArray("Gr\xC3\xBC\xC3\x9F"
+                          "e\n\xE6\x97\xA5\xE6\x9C\xAC\n\xF0\x9F\x98\x80 x\n");
+        QTest::newRow("paragraph and other separators") << QByteArray("a\xE2\x80\xA9"
+                                                                      "b\xE2\x80\xA8"
+                                                                      "c\xEF\xB7\x90"
+                                                                      "d\xEF\xB7\x91"
+                                                                      "e\x0C"
+                                                                      "f\xE2\x80\xA9\xE2\x80\xA9");
+        QTest::newRow("separator across a chunk")
+            << repeated('x', chunk - 1) + "\xE2\x80\xA9" + "y\n";
+        QTest::newRow("separator across a window")
+            << repeated('x', (1 << 20) - 2) + "\xE2\x80\xA9" + "y\n";
+        QTest::newRow("no-break space") << QByteArray("a\xC2\xA0"
+                                                      "b");
+        QTest::newRow("long line") << repeated('q', 3 << 20) + "\nend";
+        QTest::newRow("long line above ASCII")
+            << QByteArray("\xC3\xA9").repeated(700000) + "\r\n" + repeated('z', 5);
+        QTest::newRow("UTF-16LE") << "\xFF\xFE" +
+                                         utf16(QStringLiteral("a\r\nb\nc [Comm]\u2029d"), false);
+        QTest::newRow("UTF-16BE") << "\xFE\xFF" + utf16(QStringLiteral("x\ny\n"), true);
+        QTest::newRow("UTF-32LE") << QByteArray("\xFF\xFE\0\0x\0\0\0\n\0\0\0y\0\0\0", 16);
+        QString wide;
+        for (int i = 0; i < 30000; ++i)
+            wide += i % 97 == 0   ? QStringLiteral("\n")
+                    : i % 13 == 0 ? QStringLiteral("\U0001F600")
+                                  : QString(QChar('a' + i % 26));
+        QTest::newRow("UTF-16 over many chunks") << "\xFF\xFE" + utf16(wide, false);
+
+        QRandomGenerator random(20240611);
+        for (int i = 0; i < 40; ++i) {
+            const int size =
+                i % 4 == 0 ? random.bounded(chunk - 200, 2 * chunk + 200) : random.bounded(1, 3000);
+            QTest::addRow("random %d", i) << randomLog(random, size);
+        }
+    }
+
+    void text()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = writeLog(bytes);
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        QVERIFY(!store.isIndexing());
+        QCOMPARE(store.fileSize(), qint64(bytes.size()));
+        compareWithReference(store, path);
+    }
+
+    void signalsWhileIndexing()
+    {
+        const QString path = dir.filePath(QStringLiteral("generated.log"));
+        QVERIFY(writeGeneratedLog(path, 150000, 3));
+        LogStore store;
+        QList<qint64> counts;
+        QList<int> percents;
+        connect(&store, &LogStore::linesIndexed, this, [&](qint64 count) {
+            // What a view reads along the way is already final.
+            counts.append(count);
+            QCOMPARE(store.lineCount(), count);
+            if (count > 0)
+                QVERIFY(!store.lineText(count - 1).contains(QLatin1Char('\n')));
+        });
+        connect(&store, &LogStore::progress, this, [&](int percent) { percents.append(percent); });
+        QSignalSpy finished(&store, &LogStore::finished);
+        QVERIFY(store.open(path));
+        QVERIFY(store.isIndexing());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!counts.isEmpty());
+        QVERIFY(std::is_sorted(counts.cbegin(), counts.cend()));
+        QCOMPARE(counts.last(), qint64(150001)); // the file ends in a line break
+        QVERIFY(std::is_sorted(percents.cbegin(), percents.cend()));
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(store.indexMemory() <= 9 * store.lineCount() + 4096);
+        compareWithReference(store, path);
+    }
+
+    void refresh_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("appended");
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("whole lines") << QByteArray("a\nb\n") << QByteArray("c\nd\n");
+        QTest::newRow("onto the last line") << QByteArray("a\nbc") << QByteArray("de\nf");
+        QTest::newRow("completing a cut sequence")
+            << QByteArray("a\n\xE2\x82") << QByteArray("\xAC!");
+        QTest::newRow("after an empty file") << QByteArray() << QByteArray("x\ny");
+        QTest::newRow("UTF-16") << "\xFF\xFE" + utf16(QStringLiteral("a\nb"), false)
+                                << utf16(QStringLiteral("c\nd").repeated(5000), false);
+        QTest::newRow("CR then LF") << QByteArray("a\r") << QByteArray("\nb");
+        QTest::newRow("many windows")
+            << QByteArray("start\n") << QByteArray("0123456789abcdef\n").repeated(200000);
+        // The text tail of the short last chunk settled the header flag; the grown chunk no
+        // longer does, so a mark starting the chunk after it is dropped.
+        QTest::newRow("header settled by a short chunk")
+            << repeated('x', 16384 + 5) << repeated('y', 16384 - 5) + bom + "z\n";
+    }
+
+    void refresh()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, appended);
+        const QString path = writeLog(first);
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        QCOMPARE(store.refresh(), LogStore::Refresh::Unchanged);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            QCOMPARE(file.write(appended), qint64(appended.size()));
+        }
+        QSignalSpy finished(&store, &LogStore::finished);
+        QSignalSpy indexed(&store, &LogStore::linesIndexed);
+        QCOMPARE(store.refresh(), LogStore::Refresh::Indexing);
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!indexed.isEmpty());
+        compareWithReference(store, path);
+    }
+
+    void refreshAfterChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("shrunk") << "shrink";
+        QTest::newRow("replaced") << "replace";
+        QTest::newRow("removed") << "remove";
+        QTest::newRow("codec changed") << "codec";
+    }
+
+    void refreshAfterChange()
+    {
+        QFETCH(QString, change);
+        const QString path = writeLog(change == QLatin1String("codec") ? QByteArray("\xFF")
+                                                                       : QByteArray("a\nb\nc\n"));
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        if (change == QLatin1String("shrink")) {
+            QVERIFY(QFile::resize(path, 2));
+        } else if (change == QLatin1String("replace")) {
+            const QString other = writeLog("a\nb\nc\nd\n");
+            QVERIFY(::rename(QFile::encodeName(other).constData(),
+                             QFile::encodeName(path).constData()) == 0);
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(path));
+        } else {
+            // A byte-order mark makes the stream pick UTF-16 once the file has two bytes.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("\xFE"
+                       "a\0",
+                       3);
+        }
+        QCOMPARE(store.refresh(), LogStore::Refresh::Reopen);
+    }
+
+    void unopenable_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind :
+             {"missing", "empty name", "directory", "fifo", "symlink loop", "device", "unreadable"})
+            QTest::newRow(kind) << kind;
+    }
+
+    void unopenable()
+    {
+        QFETCH(QString, kind);
+        QString path = dir.filePath(kind);
+        if (kind == QLatin1String("empty name")) {
+            path.clear();
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("fifo")) {
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        } else if (kind == QLatin1String("symlink loop")) {
+            QVERIFY(QFile::link(path, path));
+        } else if (kind == QLatin1String("device")) {
+            path = QStringLiteral("/dev/zero");
+        } else if (kind == QLatin1String("unreadable")) {
+            if (geteuid() == 0)
+                QSKIP("root reads every file");
+            QVERIFY(testsupport::writeFile(path, "secret\n"));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        }
+        LogStore store;
+        QSignalSpy failed(&store, &LogStore::failed);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!store.open(path));
+        QVERIFY(timer.elapsed() < 2000);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(!store.isOpen());
+        QVERIFY(!store.isIndexing());
+        // As the ordinary view: one empty line.
+        QCOMPARE(store.lineCount(), qint64(1));
+        QCOMPARE(store.lineText(0), QString());
+        QCOMPARE(store.characterCount(), qint64(1));
+        QVERIFY(!store.find(QStringLiteral("x"), Qt::CaseSensitive, false, 0, 0, false).isValid());
+        QCOMPARE(store.refresh(), LogStore::Refresh::Unchanged);
+    }
+
+    void fileChangedWhileIndexing_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("truncated") << "truncate";
+        QTest::newRow("removed") << "remove";
+        QTest::newRow("reopened at once") << "reopen";
+    }
+
+    void fileChangedWhileIndexing()
+    {
+        QFETCH(QString, change);
+        const QString path = dir.filePath(QStringLiteral("changing-%1.log").arg(change));
+        QVERIFY(writeGeneratedLog(path, 300000, 5));
+        const qint64 size = QFileInfo(path).size();
+        LogStore store;
+        QSignalSpy finished(&store, &LogStore::finished);
+        QVERIFY(store.open(path));
+        if (change == QLatin1String("truncate")) {
+            QVERIFY(QFile::resize(path, size / 3));
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(path));
+        } else {
+            QVERIFY(store.open(path));
+            QCOMPARE(finished.count(), 0);
+        }
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!store.isIndexing());
+        QVERIFY(store.indexedBytes() <= size);
+        if (change == QLatin1String("remove")) {
+            // The open file keeps its bytes until the store lets it go.
+            QCOMPARE(store.indexedBytes(), size);
+            QCOMPARE(store.refresh(), LogStore::Refresh::Reopen);
+        }
+        if (change == QLatin1String("reopen"))
+            compareWithReference(store, path);
+        const qint64 last = store.lineCount() - 1;
+        QVERIFY(store.lineText(last).size() <= store.longestLineLength());
+    }
+
+    void hugeLine()
+    {
+        const int length = 50 << 20;
+        QByteArray bytes(length, 'x');
+        bytes.replace(length - 6, 6, "needle");
+        bytes += '\n';
+        const QString path = writeLog(bytes);
+        bytes.clear();
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        QCOMPARE(store.lineCount(), qint64(2));
+        QCOMPARE(store.lineLength(0), qint64(length));
+        QCOMPARE(store.longestLineLength(), qint64(length));
+        QCOMPARE(store.lineText(0).size(), length);
+        const LogMatch match =
+            store.find(QStringLiteral("NEEDLE"), Qt::CaseInsensitive, false, 0, 0, false);
+        QCOMPARE(match.line, qint64(0));
+        QCOMPARE(match.column, length - 6);
+    }
+
+    void indexPages()
+    {
+        // Lines of gigabytes do not fit the pages' 32-bit distances.
+        LogIndex index;
+        QList<QPair<qint64, qint64>> starts;
+        qint64 byte = 0, position = 0;
+        for (int line = 0; line < 10000; ++line) {
+            starts.append({byte, position});
+            index.append(byte, position);
+            const qint64 length = line % 1000 == 999 ? (qint64(5) << 30) : line % 7;
+            byte += length + 1;
+            position += length / 2 + 1;
+        }
+        QCOMPARE(index.count(), qint64(starts.size()));
+        for (int line = 0; line < starts.size(); ++line) {
+            QCOMPARE(index.byteOffset(line), starts.at(line).first);
+            QCOMPARE(index.position(line), starts.at(line).second);
+            QCOMPARE(index.lineAtByte(starts.at(line).first, index.count()), qint64(line));
+            QCOMPARE(index.lineAtPosition(starts.at(line).second, index.count()), qint64(line));
+        }
+        QCOMPARE(index.lineAtByte(starts.at(5).first + 3, 5), qint64(4)); // `limit` holds
+    }
+};
+
+QTEST_MAIN(TestLogStore)
+#include "tst_logstore.moc"
