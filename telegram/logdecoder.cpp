@@ -1,7 +1,7 @@
 #include "telegram/logdecoder.h"
 
+#include "telegram/faultlinesummary.h"
 #include "telegram/recordtext.h"
-#include "telegram/safetyfaults.h"
 
 #include <cerrno>
 #include <cstring>
@@ -157,12 +157,7 @@ void LogDecoder::decodeFaultLine(const char *line, qint64 length)
     if (length < 9 || line[8] != ',' ||
         (std::memcmp(line, "INT FAIL", 8) != 0 && std::memcmp(line, "EXT FAIL", 8) != 0))
         return;
-    const FaultLine fault = parseFaultLine(QString::fromUtf8(line, int(length)));
-    QString summary;
-    if (fault.kind == FaultWithData)
-        summary = faultSummary(fault.id, &fault.words);
-    else if (fault.kind == FaultWithoutData)
-        summary = faultSummary(fault.id, nullptr);
+    const QString summary = faultLineSummary(parseFaultLine(QString::fromUtf8(line, int(length))));
     if (summary.isEmpty())
         return;
     out += "Line ";
@@ -172,41 +167,44 @@ void LogDecoder::decodeFaultLine(const char *line, qint64 length)
     out += '\n';
 }
 
-bool decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
+LogFileResult decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
 {
     struct stat status;
     if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
         errno = EISDIR;
-        return false;
+        return LogFileResult::ReadFailed;
     }
     LogDecoder decoder(mode);
     std::string buffer(readSize, '\0');
+    // False with errno set when `out` takes less than all of it.
     const auto writeOut = [&](bool always) {
         std::string &text = decoder.output();
-        if (!text.empty() && (always || text.size() >= flushSize)) {
-            std::fwrite(text.data(), 1, text.size(), out);
-            text.clear();
-        }
+        if (text.empty() || (!always && text.size() < flushSize))
+            return true;
+        const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        text.clear();
+        return written;
     };
     for (;;) {
         const ssize_t count = read(fd, &buffer[0], buffer.size());
+        if (count < 0 && errno == EINTR)
+            continue;
         if (count < 0) {
-            if (errno == EINTR)
-                continue;
             const int error = errno;
             decoder.finish();
-            writeOut(true);
+            if (!writeOut(true))
+                return LogFileResult::WriteFailed;
             errno = error;
-            return false;
+            return LogFileResult::ReadFailed;
         }
         if (count == 0)
             break;
         decoder.feed(buffer.data(), count);
-        writeOut(false);
+        if (!writeOut(false))
+            return LogFileResult::WriteFailed;
     }
     decoder.finish();
-    writeOut(true);
-    return true;
+    return writeOut(true) ? LogFileResult::Decoded : LogFileResult::WriteFailed;
 }
 
 QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode)

@@ -1,5 +1,7 @@
 #include "telegram/safetyfaults.h"
 
+#include "telegram/faultlinesummary.h"
+
 #include "app/textlanguage.h"
 
 #include <QVector>
@@ -95,7 +97,7 @@ const FaultCatalogue &currentCatalogue()
     return textLanguage == German ? germanFaultCatalogue() : englishFaultCatalogue();
 }
 
-bool isFaultWord(const QString &piece)
+bool isFaultWord(const QStringRef &piece)
 {
     return piece == QLatin1String("INT FAIL") || piece == QLatin1String("EXT FAIL");
 }
@@ -132,34 +134,22 @@ FaultLine parseFaultLine(const QString &line)
 {
     FaultLine result;
     const QVector<QStringRef> pieces = line.splitRef(QLatin1Char(','));
-    if (pieces.size() == 5 && pieces[3].size() == 16) {
-        if (!isFaultWord(pieces[0].toString()))
-            return result;
-        bool ok = false;
-        const quint32 id = pieces[1].toUInt(&ok, 10);
-        if (!ok)
-            return result;
-        std::array<quint16, 4> words{};
-        for (int i = 0; i < 4; ++i) {
-            words[size_t(i)] = pieces[3].mid(i * 4, 4).toUShort(&ok, 16);
-            if (!ok)
-                return result;
-        }
-        result.kind = FaultWithData;
-        result.id = id;
-        result.words = words;
+    const bool withData = pieces.size() == 5 && pieces[3].size() == 16;
+    if ((!withData && pieces.size() != 4) || !isFaultWord(pieces[0]))
         return result;
-    }
-    if (pieces.size() == 4) {
-        if (!isFaultWord(pieces[0].toString()))
-            return result;
-        bool ok = false;
-        const quint32 id = pieces[1].toUInt(&ok, 10);
+    bool ok = false;
+    const quint32 id = pieces[1].toUInt(&ok, 10);
+    if (!ok)
+        return result;
+    std::array<quint16, 4> words{};
+    for (int i = 0; withData && i < 4; ++i) {
+        words[size_t(i)] = pieces[3].mid(i * 4, 4).toUShort(&ok, 16);
         if (!ok)
             return result;
-        result.kind = FaultWithoutData;
-        result.id = id;
     }
+    result.kind = withData ? FaultWithData : FaultWithoutData;
+    result.id = id;
+    result.words = words;
     return result;
 }
 
@@ -173,23 +163,27 @@ QString faultDetails(quint32 id, const std::array<quint16, 4> &words)
     return faultText(id, &words, QStringLiteral("\n             %1: %2"));
 }
 
+QString faultLineSummary(const FaultLine &fault)
+{
+    if (fault.kind == FaultWithData)
+        return faultSummary(fault.id, &fault.words);
+    if (fault.kind == FaultWithoutData)
+        return faultSummary(fault.id, nullptr);
+    return QString();
+}
+
 SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex)
 {
     SafetyFaultTexts result;
     result.texts.reserve(lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         const FaultLine fault = parseFaultLine(lines.at(i));
-        QString text;
-        if (fault.kind == FaultWithData) {
-            text = faultSummary(fault.id, &fault.words);
-            if (i == selectedIndex)
-                result.details = faultDetails(fault.id, fault.words);
-        } else if (fault.kind == FaultWithoutData) {
-            text = faultSummary(fault.id, nullptr);
-            if (i == selectedIndex)
-                result.details = text;
+        result.texts << faultLineSummary(fault);
+        if (i == selectedIndex) {
+            // A line without data shows its bare name as details too.
+            result.details = fault.kind == FaultWithData ? faultDetails(fault.id, fault.words)
+                                                         : result.texts.last();
         }
-        result.texts << text;
     }
     return result;
 }

@@ -1,19 +1,10 @@
 #include "telegram/telegramdecoder.h"
 
+#include "telegram/bigendian.h"
 #include "telegram/values.h"
 
 namespace
 {
-quint32 be16(const uchar *p)
-{
-    return (quint32(p[0]) << 8) | quint32(p[1]);
-}
-
-quint32 be32(const uchar *p)
-{
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
 const uchar *bytesOf(const QByteArray &bytes)
 {
     return reinterpret_cast<const uchar *>(bytes.constData());

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
@@ -43,6 +45,43 @@ inline bool useTempFolder(const QTemporaryDir &root)
         return false;
     qputenv("TMPDIR", QFile::encodeName(root.path()));
     return true;
+}
+
+// What a finished program gave; exitCode is -1 when it did not start or finish, -2 on a crash.
+struct ProcessRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs `program` with `input` on its standard input and waits up to a minute for it.
+inline ProcessRun runProcess(const QString &program, const QStringList &arguments,
+                             const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    process.start(program, arguments);
+    ProcessRun run;
+    if (!process.waitForStarted())
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// The command-line decoder of the build under test.
+inline QString decoderPath()
+{
+    return qEnvironmentVariable("TELVANE_BINARY_DIR") + QStringLiteral("/bin/telvane-decode");
+}
+
+inline ProcessRun runDecoder(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    return runProcess(decoderPath(), arguments, input);
 }
 
 } // namespace testsupport

@@ -1,33 +1,13 @@
 #include "tests/testsupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace
 {
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runDecoder(const QStringList &arguments, const QByteArray &input = QByteArray())
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("TELVANE_BINARY_DIR") + "/bin/telvane-decode", arguments);
-    Run run;
-    if (!process.waitForStarted())
-        return run;
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(20000);
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
+using testsupport::ProcessRun;
+using testsupport::runDecoder;
 
 QString sample(const char *name)
 {
@@ -86,7 +66,7 @@ void TestTelvaneDecode::samples()
 {
     QFETCH(QString, file);
     QFETCH(QByteArray, line);
-    const Run run = runDecoder({file});
+    const ProcessRun run = runDecoder({file});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     QVERIFY2(run.out.contains(line), run.out.constData());
@@ -98,7 +78,7 @@ void TestTelvaneDecode::standardInput()
     const QByteArray input = "plain\r\n" + readLine + "[Comm] Received: [41 0D 0A]";
     const QByteArray expected = "Line 2 data: " + readDetails + "\nLine 3 data: len = 003 [A..]\n";
     QCOMPARE(runDecoder({}, input).out, expected);
-    const Run dash = runDecoder({"-"}, input);
+    const ProcessRun dash = runDecoder({"-"}, input);
     QCOMPARE(dash.exitCode, 0);
     QCOMPARE(dash.out, expected);
 }
@@ -111,7 +91,7 @@ void TestTelvaneDecode::multipleFilesAndErrors()
     QVERIFY(QFile::copy(first, second));
     const QString missing = dir.filePath("missing.log");
 
-    const Run run = runDecoder({first, missing, dir.path(), second});
+    const ProcessRun run = runDecoder({first, missing, dir.path(), second});
     QCOMPARE(run.exitCode, 1);
     const QByteArray block = "Line 2 data: " + readDetails + "\n";
     QCOMPARE(run.out, "==> " + first.toUtf8() + " <==\n" + block + "==> " + second.toUtf8() +
@@ -126,7 +106,7 @@ void TestTelvaneDecode::multipleFilesAndErrors()
     QFile probe(locked.fileName());
     if (probe.open(QIODevice::ReadOnly))
         QSKIP("running with privileges that ignore file permissions");
-    const Run denied = runDecoder({locked.fileName()});
+    const ProcessRun denied = runDecoder({locked.fileName()});
     QCOMPARE(denied.exitCode, 1);
     QCOMPARE(denied.err,
              "telvane-decode: cannot read " + locked.fileName().toUtf8() + ": Permission denied\n");
@@ -151,7 +131,7 @@ void TestTelvaneDecode::options()
     QFETCH(QStringList, arguments);
     QFETCH(bool, usageOnStdout);
     QFETCH(bool, usageOnStderr);
-    const Run run = runDecoder(arguments);
+    const ProcessRun run = runDecoder(arguments);
     QTEST(run.exitCode, "exitCode");
     QCOMPARE(run.out.startsWith("Usage: telvane-decode"), usageOnStdout);
     QCOMPARE(run.err.contains("Usage: telvane-decode"), usageOnStderr);
@@ -161,7 +141,7 @@ void TestTelvaneDecode::options()
 
 void TestTelvaneDecode::safetyFaults()
 {
-    const Run run = runDecoder({"--safety-faults", sample("safety-faults.log")});
+    const ProcessRun run = runDecoder({"--safety-faults", sample("safety-faults.log")});
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.split('\n');
     QCOMPARE(lines.first(),
