@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -66,8 +65,6 @@ void appendUtf8(std::string &out, const QString &text)
 
 void LogDecoder::feed(const char *data, qint64 size)
 {
-    if (size <= 0)
-        return;
     if (std::memchr(data, '\r', size_t(size))) {
         withoutCarriageReturns.clear();
         withoutCarriageReturns.reserve(size_t(size));
@@ -169,11 +166,6 @@ void LogDecoder::decodeFaultLine(const char *line, qint64 length)
 
 LogFileResult decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
 {
-    struct stat status;
-    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        errno = EISDIR;
-        return LogFileResult::ReadFailed;
-    }
     LogDecoder decoder(mode);
     std::string buffer(readSize, '\0');
     // False with errno set when `out` takes less than all of it.
@@ -185,26 +177,30 @@ LogFileResult decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
         text.clear();
         return written;
     };
+    LogFileResult result = LogFileResult::Decoded;
+    int readError = 0;
     for (;;) {
         const ssize_t count = read(fd, &buffer[0], buffer.size());
+        // LCOV_EXCL_START: no test can time a signal to interrupt the read
         if (count < 0 && errno == EINTR)
             continue;
+        // LCOV_EXCL_STOP
         if (count < 0) {
-            const int error = errno;
-            decoder.finish();
-            if (!writeOut(true))
-                return LogFileResult::WriteFailed;
-            errno = error;
-            return LogFileResult::ReadFailed;
+            readError = errno;
+            result = LogFileResult::ReadFailed;
         }
-        if (count == 0)
+        if (count <= 0)
             break;
         decoder.feed(buffer.data(), count);
         if (!writeOut(false))
             return LogFileResult::WriteFailed;
     }
+    // What was read before a read error is still decoded and written.
     decoder.finish();
-    return writeOut(true) ? LogFileResult::Decoded : LogFileResult::WriteFailed;
+    if (!writeOut(true))
+        return LogFileResult::WriteFailed;
+    errno = readError;
+    return result;
 }
 
 QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode)

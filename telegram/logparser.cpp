@@ -131,10 +131,6 @@ void TelegramLineDecoder::resetAssembler()
 bool TelegramLineDecoder::offerFragment(TelegramRecord &record, QByteArray &bytes)
 {
     if (!firstFragment) {
-        if (secondFragment) {
-            resetAssembler();
-            return false;
-        }
         if (bytes.size() == 1 && (bytes.at(0) == '\x02' || bytes.at(0) == '\x03')) {
             savedBytes = bytes;
             firstFragment = &record;
@@ -177,10 +173,9 @@ void TelegramLineDecoder::rememberRequest(const TelegramRecord &record)
     lastRequestProtocol = record.protocol;
 }
 
-void TelegramLineDecoder::decode(const QString &line, TelegramRecord &record, int markerPosition)
+void TelegramLineDecoder::decode(const QString &line, TelegramRecord &record)
 {
-    if (markerPosition == -2)
-        markerPosition = line.indexOf(commMarker);
+    const int markerPosition = line.indexOf(commMarker);
     if (markerPosition < 0) {
         record.type = NoTelegram;
         return;
@@ -195,10 +190,6 @@ void TelegramLineDecoder::decodeUtf8(const char *line, int length, int markerOff
     if (!isAscii(line, length)) {
         // Positions in characters and in bytes may differ: take the way over text.
         decode(QString::fromUtf8(line, length), record);
-        return;
-    }
-    if (markerOffset < 0) {
-        record.type = NoTelegram;
         return;
     }
     QByteArray bytes = parseAsciiHexBytes(line, length, markerOffset + commMarker.size());

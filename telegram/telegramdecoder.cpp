@@ -76,7 +76,7 @@ bool decodeParameterAddresses(quint32 count, const uchar *data, int &offset, int
         text += QLatin1String(" parameters {");
     }
     quint32 i = 0;
-    while (offset >= 0 && offset + 6 <= size && i < count) {
+    while (offset + 6 <= size && i < count) {
         const uchar *block = data + offset;
         if (block[0] != 0x10) {
             text = QString();
