@@ -205,6 +205,7 @@ void TestTelegramDecoder::decode_data()
     rejected("dpv1 three bytes", hex("FF0200"));
     rejected("dpv1 id 02 five bytes", hex("FF02000100"), 1);
     rejected("dpv1 write four bytes", hex("FF420001"));
+    row("dpv1 write of nothing", 0, hex("FF4200000701"), Write, "DPV1||||");
     row("dpv1 reading error", 1, hex("FF81000144010000"), ResponseError, "DPV1||||Reading error");
     row("dpv1 writing error", 1, hex("FF820001"), ResponseError, "DPV1||||Writing error");
     row("dpv1 write", 0, hex("FF420001100103E800000701000005DC"), Write, "DPV1||1000.0|1500|");
