@@ -25,9 +25,10 @@ struct HexDigits {
 };
 constexpr HexDigits hexDigits;
 
-int hexValue(uint c)
+// Callers hand over UTF-8 bytes or text known to be ASCII.
+int hexValue(uchar c)
 {
-    return c < 256 ? hexDigits.values[c] : -1;
+    return hexDigits.values[c];
 }
 
 // True when no byte has its top bit set, tested eight bytes at a time.
@@ -55,8 +56,8 @@ template <typename Char> QByteArray hexPairs(const Char *text, int length)
     for (int i = 0; i < length; i += 3) {
         if (i + 1 >= length)
             return QByteArray();
-        const int high = hexValue(uint(text[i]));
-        const int low = hexValue(uint(text[i + 1]));
+        const int high = hexValue(uchar(text[i]));
+        const int low = hexValue(uchar(text[i + 1]));
         if (high < 0 || low < 0)
             return QByteArray();
         *out++ = char(high * 16 + low);
@@ -236,7 +237,7 @@ void TelegramLineDecoder::decodeBytes(QByteArray &bytes, TelegramRecord &record)
     record.type = joinedType;
     if (joinedType == ResponseOK)
         applyWriteEcho(record);
-    else if (joinedType == PPO3Response || joinedType == Read || joinedType == Write)
+    else if (joinedType == PPO3Response) // a joined telegram is never a Read or a Write
         rememberRequest(record);
 }
 

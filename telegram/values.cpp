@@ -68,11 +68,6 @@ QString toHexString(const uchar *bytes, int count)
     return text;
 }
 
-QString toHexString(const QByteArray &bytes)
-{
-    return toHexString(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
-}
-
 QString quotedText(const uchar *bytes, int count)
 {
     const void *zero = count > 0 ? std::memchr(bytes, 0, size_t(count)) : nullptr;

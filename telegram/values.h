@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -10,7 +9,6 @@ bool decodeValueBlock(const uchar *data, int &offset, int size, QString &text);
 
 // Upper-case hex byte pairs separated by single blanks.
 QString toHexString(const uchar *bytes, int count);
-QString toHexString(const QByteArray &bytes);
 
 // "\"<text> [0xNN]\"" for known error numbers, "\"Unknown error[0xNN]\"" otherwise.
 QString errorText(quint8 number);
