@@ -1,5 +1,8 @@
 #pragma once
 
+#include "telegram/logparser.h"
+#include "telegram/recordtext.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -82,6 +85,23 @@ inline QString decoderPath()
 inline ProcessRun runDecoder(const QStringList &arguments, const QByteArray &input = QByteArray())
 {
     return runProcess(decoderPath(), arguments, input);
+}
+
+// What telvane-decode must print for a log: every record of one parseTelegramLines call over
+// its lines, the way the viewer reads the file (CR dropped, UTF-8, split at LF).
+inline QByteArray listDecoderOutput(const QByteArray &log)
+{
+    QByteArray text = log;
+    text.replace('\r', QByteArray());
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    const QVector<TelegramRecord> records = parseTelegramLines(lines);
+    QByteArray out;
+    for (int i = 0; i < records.size(); ++i) {
+        if (records[i].type != NoTelegram)
+            out += "Line " + QByteArray::number(i + 1) +
+                   " data: " + recordDetails(records[i], true).toUtf8() + '\n';
+    }
+    return out;
 }
 
 } // namespace testsupport

@@ -1,6 +1,7 @@
 #include "telegram/logdecoder.h"
 #include "telegram/logparser.h"
 #include "telegram/recordtext.h"
+#include "tests/testsupport.h"
 #include "tools/loggenerator.h"
 
 #include <QFile>
@@ -33,22 +34,6 @@ QString describe(const QVector<TelegramRecord> &records)
         parts << part;
     }
     return parts.join(QLatin1Char(' '));
-}
-
-// What telvane-decode must print: every record of one parseTelegramLines call over the file.
-QByteArray expectedOutput(const QByteArray &file)
-{
-    QByteArray text = file;
-    text.replace('\r', QByteArray());
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    const QVector<TelegramRecord> records = parseTelegramLines(lines);
-    QByteArray out;
-    for (int i = 0; i < records.size(); ++i) {
-        if (records[i].type != NoTelegram)
-            out += "Line " + QByteArray::number(i + 1) +
-                   " data: " + recordDetails(records[i], true).toUtf8() + '\n';
-    }
-    return out;
 }
 } // namespace
 
@@ -294,7 +279,7 @@ void TestLogParser::cliMatchesParseTelegramLines_data()
 void TestLogParser::cliMatchesParseTelegramLines()
 {
     QFETCH(QByteArray, log);
-    const QByteArray expected = expectedOutput(log);
+    const QByteArray expected = testsupport::listDecoderOutput(log);
     QVERIFY(!expected.isEmpty());
     QCOMPARE(decodeLogText(log, LogDecodeMode::Telegrams), expected);
 }
