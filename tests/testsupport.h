@@ -93,7 +93,9 @@ inline QByteArray listDecoderOutput(const QByteArray &log)
 {
     QByteArray text = log;
     text.replace('\r', QByteArray());
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    // Like the viewer's text stream, and unlike fromUtf8(QByteArray), go on past NUL bytes.
+    const QStringList lines =
+        QString::fromUtf8(text.constData(), text.size()).split(QLatin1Char('\n'));
     const QVector<TelegramRecord> records = parseTelegramLines(lines);
     QByteArray out;
     for (int i = 0; i < records.size(); ++i) {

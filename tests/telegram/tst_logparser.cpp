@@ -248,6 +248,8 @@ void TestLogParser::cliMatchesParseTelegramLines_data()
     }
     QTest::newRow("generated") << generatedLog(20000, 7);
     // The CLI walks UTF-8 bytes, the viewer text: both must find the same bytes.
+    const char nul[] = "a\0b [Comm] [FF 02 00 01]\n[Comm] [FF 01 00 01]\n";
+    QTest::newRow("NUL bytes") << QByteArray(nul, sizeof nul - 1);
     QTest::newRow("hex-list boundaries")
         << QByteArray("[Comm] [0]\n[Comm] [41]\n[Comm] [41 ]\n[Comm] [41 4]\n[Comm] [41 42]\n"
                       "[Comm][41 42]\n[Comm] [41 42\n[Comm] 41 42]\nx [Comm]\n[Comm\n[Comm] []\n");
