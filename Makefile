@@ -3,12 +3,13 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench sanitize fuzz format clean package install-check \
-	screenshots
+.PHONY: all deps configure build run test bench sanitize fuzz coverage format clean \
+	package install-check screenshots
 
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+COVERAGE_DIR ?= build-coverage
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -57,6 +58,14 @@ install-check:
 # The README's pictures in docs/, rendered under Xvfb from the sample logs.
 screenshots: configure
 	@scripts/screenshots.sh $(BUILD_DIR) $(JOBS)
+
+# The suite on a gcov-instrumented build; lcov data and the genhtml report land in COVERAGE_DIR.
+coverage:
+	@scripts/install-deps.sh lcov
+	@cmake -S . -B $(COVERAGE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_BENCH=OFF \
+		-DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(COVERAGE_DIR) -j$(JOBS) -- --no-print-directory
+	@JOBS=$(JOBS) scripts/coverage.sh $(COVERAGE_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

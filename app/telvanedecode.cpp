@@ -2,6 +2,7 @@
 #include "telegram/logdecoder.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -21,35 +22,56 @@ const char usage[] =
     "  --safety-faults  print the safety-option fault summaries instead (Line N: SUMMARY)\n"
     "  --help           show this help and exit\n";
 
-bool decodeOne(const std::string &name, LogDecodeMode mode, bool withHeader)
+enum class Outcome { Decoded, NotRead, OutputFailed };
+
+// Reports a failed write of standard output; nothing after it can be written.
+int outputFailed(int error)
+{
+    std::fprintf(stderr, "telvane-decode: cannot write output: %s\n", std::strerror(error));
+    return 1;
+}
+
+Outcome decodeOne(const std::string &name, LogDecodeMode mode, bool withHeader)
 {
     const bool standardInput = name == "-";
     const int fd = standardInput ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0;
+    LogFileResult result = fd >= 0 ? LogFileResult::Decoded : LogFileResult::ReadFailed;
     struct stat status;
-    if (ok && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (fd >= 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
         errno = EISDIR;
-        ok = false;
+        result = LogFileResult::ReadFailed;
     }
-    if (ok) {
-        if (withHeader)
-            std::printf("==> %s <==\n", name.c_str());
-        ok = decodeLogFile(fd, mode, stdout);
+    if (result == LogFileResult::Decoded) {
+        if (withHeader && std::printf("==> %s <==\n", name.c_str()) < 0)
+            result = LogFileResult::WriteFailed;
+        else
+            result = decodeLogFile(fd, mode, stdout);
     }
     const int error = errno;
     if (fd >= 0 && !standardInput)
         close(fd);
-    if (!ok) {
-        std::fflush(stdout);
+    if (result == LogFileResult::WriteFailed) {
+        outputFailed(error);
+        return Outcome::OutputFailed;
+    }
+    if (result == LogFileResult::ReadFailed) {
+        // The output so far goes first, so that the message follows the lines it interrupts.
+        if (std::fflush(stdout) != 0) {
+            outputFailed(errno);
+            return Outcome::OutputFailed;
+        }
         std::fprintf(stderr, "telvane-decode: cannot read %s: %s\n", name.c_str(),
                      std::strerror(error));
+        return Outcome::NotRead;
     }
-    return ok;
+    return Outcome::Decoded;
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // A closed pipe then fails the write with EPIPE, which is reported, instead of killing us.
+    std::signal(SIGPIPE, SIG_IGN);
     LogDecodeMode mode = LogDecodeMode::Telegrams;
     std::vector<std::string> files;
     bool optionsEnded = false;
@@ -62,7 +84,8 @@ int main(int argc, char *argv[])
         } else if (argument == "--safety-faults") {
             mode = LogDecodeMode::SafetyFaults;
         } else if (argument == "--help" || argument == "-h") {
-            std::fputs(usage, stdout);
+            if (std::fputs(usage, stdout) < 0 || std::fflush(stdout) != 0)
+                return outputFailed(errno);
             return 0;
         } else {
             std::fprintf(stderr, "telvane-decode: unknown option %s\n", argument.c_str());
@@ -73,7 +96,13 @@ int main(int argc, char *argv[])
     if (files.empty())
         files.push_back("-");
     bool allRead = true;
-    for (const std::string &file : files)
-        allRead = decodeOne(file, mode, files.size() > 1) && allRead;
-    return std::fflush(stdout) == 0 && allRead ? 0 : 1;
+    for (const std::string &file : files) {
+        const Outcome outcome = decodeOne(file, mode, files.size() > 1);
+        if (outcome == Outcome::OutputFailed)
+            return 1;
+        allRead = outcome == Outcome::Decoded && allRead;
+    }
+    if (std::fflush(stdout) != 0)
+        return outputFailed(errno);
+    return allRead ? 0 : 1;
 }

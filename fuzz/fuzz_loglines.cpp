@@ -1,6 +1,9 @@
-// Log text split into lines, decoded together and one by one, and rendered as the viewer shows it.
+// Log text split into lines, decoded together, one by one and streamed, and rendered as the
+// viewer shows it.
+#include "telegram/logdecoder.h"
 #include "telegram/logparser.h"
 #include "telegram/recordtext.h"
+#include "tests/testsupport.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,5 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const TelegramRecord alone = parseTelegramLine(lines[i]);
         recordDetails(alone, false);
     }
+    // The command-line decoder streams the same bytes and must print what the list decoder gives.
+    const QByteArray log = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    if (decodeLogText(log, LogDecodeMode::Telegrams) != testsupport::listDecoderOutput(log))
+        __builtin_trap();
     return 0;
 }

@@ -1,12 +1,11 @@
 #include "telegram/logdecoder.h"
 
+#include "telegram/faultlinesummary.h"
 #include "telegram/linedetails.h"
 #include "telegram/recordtext.h"
-#include "telegram/safetyfaults.h"
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -55,8 +54,6 @@ void appendUtf8(std::string &out, const QString &text)
 
 void LogDecoder::feed(const char *data, qint64 size)
 {
-    if (size <= 0)
-        return;
     if (std::memchr(data, '\r', size_t(size))) {
         withoutCarriageReturns.clear();
         withoutCarriageReturns.reserve(size_t(size));
@@ -143,53 +140,50 @@ void LogDecoder::decodeFaultLine(const char *line, qint64 length)
     if (length < 9 || line[8] != ',' ||
         (std::memcmp(line, "INT FAIL", 8) != 0 && std::memcmp(line, "EXT FAIL", 8) != 0))
         return;
-    const FaultLine fault = parseFaultLine(QString::fromUtf8(line, int(length)));
-    QString summary;
-    if (fault.kind == FaultWithData)
-        summary = faultSummary(fault.id, &fault.words);
-    else if (fault.kind == FaultWithoutData)
-        summary = faultSummary(fault.id, nullptr);
+    const QString summary = faultLineSummary(parseFaultLine(QString::fromUtf8(line, int(length))));
     if (summary.isEmpty())
         return;
     appendUtf8(out, plainDetailsLine(lineNumber, summary));
     out += '\n';
 }
 
-bool decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
+LogFileResult decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out)
 {
-    struct stat status;
-    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
     LogDecoder decoder(mode);
     std::string buffer(readSize, '\0');
+    // False with errno set when `out` takes less than all of it.
     const auto writeOut = [&](bool always) {
         std::string &text = decoder.output();
-        if (!text.empty() && (always || text.size() >= flushSize)) {
-            std::fwrite(text.data(), 1, text.size(), out);
-            text.clear();
-        }
+        if (text.empty() || (!always && text.size() < flushSize))
+            return true;
+        const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        text.clear();
+        return written;
     };
+    LogFileResult result = LogFileResult::Decoded;
+    int readError = 0;
     for (;;) {
         const ssize_t count = read(fd, &buffer[0], buffer.size());
+        // LCOV_EXCL_START: no test can time a signal to interrupt the read
+        if (count < 0 && errno == EINTR)
+            continue;
+        // LCOV_EXCL_STOP
         if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            decoder.finish();
-            writeOut(true);
-            errno = error;
-            return false;
+            readError = errno;
+            result = LogFileResult::ReadFailed;
         }
-        if (count == 0)
+        if (count <= 0)
             break;
         decoder.feed(buffer.data(), count);
-        writeOut(false);
+        if (!writeOut(false))
+            return LogFileResult::WriteFailed;
     }
+    // What was read before a read error is still decoded and written.
     decoder.finish();
-    writeOut(true);
-    return true;
+    if (!writeOut(true))
+        return LogFileResult::WriteFailed;
+    errno = readError;
+    return result;
 }
 
 QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode)

@@ -49,9 +49,12 @@ private:
     std::string out;
 };
 
+enum class LogFileResult { Decoded, ReadFailed, WriteFailed };
+
 // Decodes everything readable from `fd` and writes the output to `out` in large blocks.
-// Returns false with errno set when reading fails (a directory, an I/O error).
-bool decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out);
+// On ReadFailed (a directory, an I/O error) the output of what was read is written; on
+// WriteFailed (a full disk, a closed pipe) decoding stops at once. errno tells why.
+LogFileResult decodeLogFile(int fd, LogDecodeMode mode, std::FILE *out);
 
 // The output for a whole log held in memory.
 QByteArray decodeLogText(const QByteArray &text, LogDecodeMode mode);

@@ -25,9 +25,10 @@ struct HexDigits {
 };
 constexpr HexDigits hexDigits;
 
-int hexValue(uint c)
+// Callers hand over UTF-8 bytes or text known to be ASCII.
+int hexValue(uchar c)
 {
-    return c < 256 ? hexDigits.values[c] : -1;
+    return hexDigits.values[c];
 }
 
 // True when no byte has its top bit set, tested eight bytes at a time.
@@ -55,8 +56,8 @@ template <typename Char> QByteArray hexPairs(const Char *text, int length)
     for (int i = 0; i < length; i += 3) {
         if (i + 1 >= length)
             return QByteArray();
-        const int high = hexValue(uint(text[i]));
-        const int low = hexValue(uint(text[i + 1]));
+        const int high = hexValue(uchar(text[i]));
+        const int low = hexValue(uchar(text[i + 1]));
         if (high < 0 || low < 0)
             return QByteArray();
         *out++ = char(high * 16 + low);
@@ -131,10 +132,6 @@ void TelegramLineDecoder::resetAssembler()
 bool TelegramLineDecoder::offerFragment(TelegramRecord &record, QByteArray &bytes)
 {
     if (!firstFragment) {
-        if (secondFragment) {
-            resetAssembler();
-            return false;
-        }
         if (bytes.size() == 1 && (bytes.at(0) == '\x02' || bytes.at(0) == '\x03')) {
             savedBytes = bytes;
             firstFragment = &record;
@@ -177,10 +174,9 @@ void TelegramLineDecoder::rememberRequest(const TelegramRecord &record)
     lastRequestProtocol = record.protocol;
 }
 
-void TelegramLineDecoder::decode(const QString &line, TelegramRecord &record, int markerPosition)
+void TelegramLineDecoder::decode(const QString &line, TelegramRecord &record)
 {
-    if (markerPosition == -2)
-        markerPosition = line.indexOf(commMarker);
+    const int markerPosition = line.indexOf(commMarker);
     if (markerPosition < 0) {
         record.type = NoTelegram;
         return;
@@ -195,10 +191,6 @@ void TelegramLineDecoder::decodeUtf8(const char *line, int length, int markerOff
     if (!isAscii(line, length)) {
         // Positions in characters and in bytes may differ: take the way over text.
         decode(QString::fromUtf8(line, length), record);
-        return;
-    }
-    if (markerOffset < 0) {
-        record.type = NoTelegram;
         return;
     }
     QByteArray bytes = parseAsciiHexBytes(line, length, markerOffset + commMarker.size());
@@ -245,7 +237,7 @@ void TelegramLineDecoder::decodeBytes(QByteArray &bytes, TelegramRecord &record)
     record.type = joinedType;
     if (joinedType == ResponseOK)
         applyWriteEcho(record);
-    else if (joinedType == PPO3Response || joinedType == Read || joinedType == Write)
+    else if (joinedType == PPO3Response) // a joined telegram is never a Read or a Write
         rememberRequest(record);
 }
 

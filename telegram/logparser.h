@@ -30,12 +30,11 @@ class TelegramLineDecoder
 public:
     explicit TelegramLineDecoder(bool keepLineBreaks) : keepLineBreaks(keepLineBreaks) {}
 
-    // Fills the fresh `record` for `line`. A known marker position (or -1 when the caller
-    // knows there is none) saves the search; -2 asks decode() to search itself.
-    void decode(const QString &line, TelegramRecord &record, int markerPosition = -2);
+    // Fills the fresh `record` for `line`.
+    void decode(const QString &line, TelegramRecord &record);
 
-    // The same step for a line given as UTF-8 bytes with the byte offset of the marker (-1 when
-    // absent); an all-ASCII line is decoded without being converted to text.
+    // The same step for a line given as UTF-8 bytes that holds the marker at byte offset
+    // `markerOffset`; an all-ASCII line is decoded without being converted to text.
     void decodeUtf8(const char *line, int length, int markerOffset, TelegramRecord &record);
 
     bool holdsFragments() const { return firstFragment != nullptr; }

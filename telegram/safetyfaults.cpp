@@ -1,6 +1,6 @@
 #include "telegram/safetyfaults.h"
 
-#include "telegram/textlanguage.h"
+#include "telegram/faultlinesummary.h"
 
 #include <QVector>
 
@@ -95,7 +95,7 @@ const FaultCatalogue &catalogueFor(TextLanguage language)
     return language == German ? germanFaultCatalogue() : englishFaultCatalogue();
 }
 
-bool isFaultWord(const QString &piece)
+bool isFaultWord(const QStringRef &piece)
 {
     return piece == QLatin1String("INT FAIL") || piece == QLatin1String("EXT FAIL");
 }
@@ -133,34 +133,22 @@ FaultLine parseFaultLine(const QString &line)
 {
     FaultLine result;
     const QVector<QStringRef> pieces = line.splitRef(QLatin1Char(','));
-    if (pieces.size() == 5 && pieces[3].size() == 16) {
-        if (!isFaultWord(pieces[0].toString()))
-            return result;
-        bool ok = false;
-        const quint32 id = pieces[1].toUInt(&ok, 10);
-        if (!ok)
-            return result;
-        std::array<quint16, 4> words{};
-        for (int i = 0; i < 4; ++i) {
-            words[size_t(i)] = pieces[3].mid(i * 4, 4).toUShort(&ok, 16);
-            if (!ok)
-                return result;
-        }
-        result.kind = FaultWithData;
-        result.id = id;
-        result.words = words;
+    const bool withData = pieces.size() == 5 && pieces[3].size() == 16;
+    if ((!withData && pieces.size() != 4) || !isFaultWord(pieces[0]))
         return result;
-    }
-    if (pieces.size() == 4) {
-        if (!isFaultWord(pieces[0].toString()))
-            return result;
-        bool ok = false;
-        const quint32 id = pieces[1].toUInt(&ok, 10);
+    bool ok = false;
+    const quint32 id = pieces[1].toUInt(&ok, 10);
+    if (!ok)
+        return result;
+    std::array<quint16, 4> words{};
+    for (int i = 0; withData && i < 4; ++i) {
+        words[size_t(i)] = pieces[3].mid(i * 4, 4).toUShort(&ok, 16);
         if (!ok)
             return result;
-        result.kind = FaultWithoutData;
-        result.id = id;
     }
+    result.kind = withData ? FaultWithData : FaultWithoutData;
+    result.id = id;
+    result.words = words;
     return result;
 }
 
@@ -174,6 +162,15 @@ QString faultDetails(quint32 id, const std::array<quint16, 4> &words, TextLangua
     return faultText(id, &words, QStringLiteral("\n             %1: %2"), language);
 }
 
+QString faultLineSummary(const FaultLine &fault, TextLanguage language)
+{
+    if (fault.kind == FaultWithData)
+        return faultSummary(fault.id, &fault.words, language);
+    if (fault.kind == FaultWithoutData)
+        return faultSummary(fault.id, nullptr, language);
+    return QString();
+}
+
 SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex,
                                     TextLanguage language)
 {
@@ -181,17 +178,13 @@ SafetyFaultTexts decodeSafetyFaults(const QStringList &lines, int selectedIndex,
     result.texts.reserve(lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         const FaultLine fault = parseFaultLine(lines.at(i));
-        QString text;
-        if (fault.kind == FaultWithData) {
-            text = faultSummary(fault.id, &fault.words, language);
-            if (i == selectedIndex)
-                result.details = faultDetails(fault.id, fault.words, language);
-        } else if (fault.kind == FaultWithoutData) {
-            text = faultSummary(fault.id, nullptr, language);
-            if (i == selectedIndex)
-                result.details = text;
+        result.texts << faultLineSummary(fault, language);
+        if (i == selectedIndex) {
+            // A line without data shows its bare name as details too.
+            result.details = fault.kind == FaultWithData
+                                 ? faultDetails(fault.id, fault.words, language)
+                                 : result.texts.last();
         }
-        result.texts << text;
     }
     return result;
 }

@@ -1,19 +1,10 @@
 #include "telegram/telegramdecoder.h"
 
+#include "telegram/bigendian.h"
 #include "telegram/values.h"
 
 namespace
 {
-quint32 be16(const uchar *p)
-{
-    return (quint32(p[0]) << 8) | quint32(p[1]);
-}
-
-quint32 be32(const uchar *p)
-{
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
 const uchar *bytesOf(const QByteArray &bytes)
 {
     return reinterpret_cast<const uchar *>(bytes.constData());
@@ -85,7 +76,7 @@ bool decodeParameterAddresses(quint32 count, const uchar *data, int &offset, int
         text += QLatin1String(" parameters {");
     }
     quint32 i = 0;
-    while (offset >= 0 && offset + 6 <= size && i < count) {
+    while (offset + 6 <= size && i < count) {
         const uchar *block = data + offset;
         if (block[0] != 0x10) {
             text = QString();

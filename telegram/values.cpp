@@ -1,5 +1,7 @@
 #include "telegram/values.h"
 
+#include "telegram/bigendian.h"
+
 #include <QHash>
 #include <cstring>
 
@@ -10,9 +12,8 @@ struct DataType {
     int width = 0;
 };
 
-const DataType &dataType(int code)
+const DataType &dataType(quint8 code)
 {
-    static const DataType none;
     static const DataType *const table = [] {
         static DataType types[256];
         const struct {
@@ -48,31 +49,11 @@ const DataType &dataType(int code)
             types[row.code] = {QString::fromLatin1(row.name), row.width};
         return types;
     }();
-    return code >= 0 && code < 256 ? table[code] : none;
-}
-
-quint32 be16(const uchar *p)
-{
-    return (quint32(p[0]) << 8) | quint32(p[1]);
-}
-
-quint32 be32(const uchar *p)
-{
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    return table[code];
 }
 
 const char hexDigits[] = "0123456789ABCDEF";
 } // namespace
-
-const QString &dataTypeName(int code)
-{
-    return dataType(code).name;
-}
-
-int dataTypeWidth(int code)
-{
-    return dataType(code).width;
-}
 
 QString toHexString(const uchar *bytes, int count)
 {
@@ -85,11 +66,6 @@ QString toHexString(const uchar *bytes, int count)
         out[i * 3 + 1] = QLatin1Char(hexDigits[bytes[i] & 0x0F]);
     }
     return text;
-}
-
-QString toHexString(const QByteArray &bytes)
-{
-    return toHexString(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
 }
 
 QString quotedText(const uchar *bytes, int count)
@@ -106,7 +82,7 @@ QString quotedText(const uchar *bytes, int count)
 
 bool decodeValueBlock(const uchar *data, int &offset, int size, QString &text)
 {
-    if (offset < 0 || offset + 2 > size)
+    if (offset + 2 > size)
         return false;
     const int format = data[offset];
     const int count = data[offset + 1];
@@ -141,12 +117,10 @@ bool decodeValueBlock(const uchar *data, int &offset, int size, QString &text)
         text = QString::number(be32(data + offset));
         offset += 4;
         return true;
-    case 6:
+    default: // 6, the widest entry of the table
         text = type.name + QLatin1String(":[") + toHexString(data + offset, 6) + QLatin1Char(']');
         offset += 6;
         return true;
-    default:
-        return false;
     }
 }
 

@@ -1,13 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
-
-// Name and value width of a DP-V1 data-type code; unknown codes have an empty name and width 0.
-// Text (9) and Bytes (10) report width 0 here: their width is the block's count.
-const QString &dataTypeName(int code);
-int dataTypeWidth(int code);
 
 // Decodes one DP-V1 value block (format, count, value bytes) at `offset` of `data[0, size)`.
 // `offset` advances past the header even on failure; a one-byte value occupies two bytes.
@@ -15,7 +9,6 @@ bool decodeValueBlock(const uchar *data, int &offset, int size, QString &text);
 
 // Upper-case hex byte pairs separated by single blanks.
 QString toHexString(const uchar *bytes, int count);
-QString toHexString(const QByteArray &bytes);
 
 // "\"<text> [0xNN]\"" for known error numbers, "\"Unknown error[0xNN]\"" otherwise.
 QString errorText(quint8 number);

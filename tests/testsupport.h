@@ -1,8 +1,13 @@
 #pragma once
 
+#include "telegram/logparser.h"
+#include "telegram/recordtext.h"
+
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
@@ -43,6 +48,62 @@ inline bool useTempFolder(const QTemporaryDir &root)
         return false;
     qputenv("TMPDIR", QFile::encodeName(root.path()));
     return true;
+}
+
+// What a finished program gave; exitCode is -1 when it did not start or finish, -2 on a crash.
+struct ProcessRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs `program` with `input` on its standard input and waits up to a minute for it.
+inline ProcessRun runProcess(const QString &program, const QStringList &arguments,
+                             const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    process.start(program, arguments);
+    ProcessRun run;
+    if (!process.waitForStarted())
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// The command-line decoder of the build under test.
+inline QString decoderPath()
+{
+    return qEnvironmentVariable("TELVANE_BINARY_DIR") + QStringLiteral("/bin/telvane-decode");
+}
+
+inline ProcessRun runDecoder(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    return runProcess(decoderPath(), arguments, input);
+}
+
+// What telvane-decode must print for a log: every record of one parseTelegramLines call over
+// its lines, the way the viewer reads the file (CR dropped, UTF-8, split at LF).
+inline QByteArray listDecoderOutput(const QByteArray &log)
+{
+    QByteArray text = log;
+    text.replace('\r', QByteArray());
+    // Like the viewer's text stream, and unlike fromUtf8(QByteArray), go on past NUL bytes.
+    const QStringList lines =
+        QString::fromUtf8(text.constData(), text.size()).split(QLatin1Char('\n'));
+    const QVector<TelegramRecord> records = parseTelegramLines(lines);
+    QByteArray out;
+    for (int i = 0; i < records.size(); ++i) {
+        if (records[i].type != NoTelegram)
+            out += "Line " + QByteArray::number(i + 1) +
+                   " data: " + recordDetails(records[i], true).toUtf8() + '\n';
+    }
+    return out;
 }
 
 } // namespace testsupport

@@ -1,10 +1,17 @@
 #include "telegram/logdecoder.h"
 #include "telegram/logparser.h"
 #include "telegram/recordtext.h"
+#include "tests/testsupport.h"
 #include "tools/loggenerator.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace
 {
@@ -28,22 +35,6 @@ QString describe(const QVector<TelegramRecord> &records)
     }
     return parts.join(QLatin1Char(' '));
 }
-
-// What telvane-decode must print: every record of one parseTelegramLines call over the file.
-QByteArray expectedOutput(const QByteArray &file)
-{
-    QByteArray text = file;
-    text.replace('\r', QByteArray());
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    const QVector<TelegramRecord> records = parseTelegramLines(lines);
-    QByteArray out;
-    for (int i = 0; i < records.size(); ++i) {
-        if (records[i].type != NoTelegram)
-            out += "Line " + QByteArray::number(i + 1) +
-                   " data: " + recordDetails(records[i], true).toUtf8() + '\n';
-    }
-    return out;
-}
 } // namespace
 
 class TestLogParser : public QObject
@@ -60,6 +51,7 @@ private slots:
     void cliMatchesParseTelegramLines_data();
     void cliMatchesParseTelegramLines();
     void chunkedFeedMatches();
+    void logFileReadError();
     void generatorIsDeterministic();
 };
 
@@ -70,6 +62,12 @@ void TestLogParser::hexBytes_data()
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("three bytes") << "x [02 0E 01]" << 0 << QByteArray::fromHex("020E01");
+    // The pairs stand at 0, 3, 6, ...: a text of 1, 2, 3, 4, 5 characters.
+    QTest::newRow("one digit") << "[0]" << 0 << QByteArray();
+    QTest::newRow("one pair") << "[02]" << 0 << QByteArray::fromHex("02");
+    QTest::newRow("one pair and a blank") << "[02 ]" << 0 << QByteArray::fromHex("02");
+    QTest::newRow("one pair and a digit") << "[02 0]" << 0 << QByteArray();
+    QTest::newRow("two pairs") << "[02 0E]" << 0 << QByteArray::fromHex("020E");
     QTest::newRow("trailing blank") << "[02 0E 01 ]" << 0 << QByteArray::fromHex("020E01");
     QTest::newRow("dangling digit") << "[02 0E 0]" << 0 << QByteArray();
     QTest::newRow("empty bracket") << "[]" << 0 << QByteArray();
@@ -77,6 +75,8 @@ void TestLogParser::hexBytes_data()
     QTest::newRow("bad digit") << "[02 0G]" << 0 << QByteArray();
     QTest::newRow("separator not examined") << "[02-0E_01]" << 0 << QByteArray::fromHex("020E01");
     QTest::newRow("no closing bracket") << "[02 0E" << 0 << QByteArray();
+    QTest::newRow("bracket at start") << "x [02]" << 2 << QByteArray::fromHex("02");
+    QTest::newRow("bracket just before start") << "x [02]" << 3 << QByteArray();
     QTest::newRow("bracket before start") << "[02] x" << 2 << QByteArray();
     QTest::newRow("second bracket after start") << "[02] [03]" << 2 << QByteArray::fromHex("03");
     QTest::newRow("start past end") << "[02]" << 10 << QByteArray();
@@ -103,6 +103,7 @@ void TestLogParser::lines_data()
     const QString read = QString::fromLatin1(readTl);
     QTest::newRow("marker in small letters") << QStringList{"[comm] Sent: [02]"} << "0";
     QTest::newRow("marker without bytes") << QStringList{"[Comm] Port open"} << "0";
+    QTest::newRow("bracket right after the marker") << QStringList{"[Comm][FF 02 00 01]"} << "8";
     QTest::newRow("three fragments join")
         << QStringList{frag1, frag2, frag3} << "0 0 8"; // no request before: value hidden
     QTest::newRow("joined response after its read keeps value")
@@ -116,6 +117,15 @@ void TestLogParser::lines_data()
         << "4 0 0 0 0 8=500";
     QTest::newRow("one-line telegram between")
         << QStringList{frag1, frag2, read, frag3} << "1[.] 1[.] 4 1[..4...........]";
+    // Three saved bytes want L - 1 more, two want L; with L = 0x0E:
+    QTest::newRow("three saved, third fragment one byte short")
+        << QStringList{frag1, "[Comm] Received: [0E 05]",
+                       "[Comm] Received: [12 34 00 00 00 00 01 F4 04 7F 00 00]"}
+        << "1[.] 1[..] 1[.4..........]";
+    QTest::newRow("three saved, third fragment one byte long")
+        << QStringList{frag1, "[Comm] Received: [0E 05]",
+                       "[Comm] Received: [12 34 00 00 00 00 01 F4 04 7F 00 00 E3 00]"}
+        << "1[.] 1[..] 1[.4............]";
     QTest::newRow("third fragment one byte short")
         << QStringList{frag1, frag2, "[Comm] Received: [05 12 34 00 00 00 00 01 F4 04 7F 00 00]"}
         << "1[.] 1[.] 1[..4..........]";
@@ -126,6 +136,22 @@ void TestLogParser::lines_data()
     QTest::newRow("assembler reset after a failed third")
         << QStringList{frag1, frag2, "[Comm] Received: [05]", frag3}
         << "1[.] 1[.] 1[.] 1[..4...........]";
+    QTest::newRow("second fragment of three bytes")
+        << QStringList{frag1, "[Comm] Received: [0E 05 12]",
+                       "[Comm] Received: [34 00 00 00 00 01 F4 04 7F 00 00 E3]"}
+        << "1[.] 1[...] 1[4...........]";
+    QTest::newRow("first fragment of two bytes is no start")
+        << QStringList{"[Comm] Received: [02 0E]", "[Comm] Received: [05]",
+                       "[Comm] Received: [12 34 00 00 00 00 01 F4 04 7F 00 00 E3]"}
+        << "1[..] 1[.] 1[.4...........]";
+    QTest::newRow("first fragment 04 is no start")
+        << QStringList{"[Comm] Received: [04]", frag2, frag3} << "1[.] 1[.] 1[..4...........]";
+    QTest::newRow("tlrx in three lines")
+        << QStringList{"[Comm] Sent: [03 0F 05 80 FF 00 00 01 10 01 01 F4 00 00 07 01 95]",
+                       "[Comm] Received: [03]", "[Comm] Received: [13]",
+                       "[Comm] Received: [05 80 FF 00 00 01 10 01 01 F4 00 00 07 01 00 00 05 AA "
+                       "26]"}
+        << "4 0 0 8=1450";
     QTest::newRow("list starts mid-telegram")
         << QStringList{frag2, frag3} << "1[.] 1[..4...........]";
     QTest::newRow("joined bytes that decode to nothing keep the assembler")
@@ -152,10 +178,26 @@ void TestLogParser::lines_data()
         << "8";
     QTest::newRow("line breaks in data shown as dots")
         << QStringList{"[Comm] Received: [41 0D 0A FF]"} << "1[A...]";
-    QTest::newRow("read description is a request")
-        << QStringList{"[Comm] x: [02 0E 05 42 34 00 01 00 00 00 00 04 7F 00 00 00]",
-                       "[Comm] x: [02 0E 05 12 34 00 00 00 00 01 F4 04 7F 00 00 00]"}
-        << "5 4";
+    // Which kinds count as the request a response's value is paired with
+    QTest::newRow("one-line read description is a request")
+        << QStringList{"[Comm] x: [02 0E 05 42 34 00 01 00 00 00 00 04 7F 00 00 00]", frag1, frag2,
+                       frag3}
+        << "5 0 0 8=500";
+    QTest::newRow("one-line ppo3 response is no request")
+        << QStringList{"[Comm] x: [02 06 05 04 7F 00 00 7C]", frag1, frag2, frag3} << "3 0 0 8";
+    QTest::newRow("joined ppo3 response is a request")
+        << QStringList{frag1,
+                       "[Comm] Received: [06]",
+                       "[Comm] Received: [05 04 7F 00 00 7C]",
+                       frag1,
+                       frag2,
+                       frag3}
+        << "0 0 3 0 0 8=500";
+    QTest::newRow("write then read: the echo keeps its value")
+        << QStringList{"[Comm] Sent: [02 0E 05 20 0A 00 00 00 00 00 07 04 7F 00 00 00]",
+                       "[Comm] Sent: [02 0E 05 10 0A 00 00 00 00 00 00 04 7F 00 00 00]", frag1,
+                       frag2, "[Comm] Received: [05 10 0A 00 00 00 00 00 07 04 7F 00 00 00]"}
+        << "6=7 4 0 0 8=7";
 }
 
 void TestLogParser::lines()
@@ -176,6 +218,10 @@ void TestLogParser::singleLine_data()
         << "4";
     QTest::newRow("tl write") << "[Comm] x: [02 0E 05 20 0A 00 00 00 00 00 07 04 7F 00 00 00]"
                               << "6=7";
+    QTest::newRow("enveloped response has no request")
+        << "[Comm] x: [03 10 02 0E 05 12 34 00 00 00 00 01 F4 04 7F 00 00 E3" +
+               QString(" 00").repeated(46) + "]"
+        << "8";
     QTest::newRow("no marker") << "Sent: [02 0E]"
                                << "0";
     QTest::newRow("line breaks in data") << "[Comm] Received: [41 0D 0A FF]"
@@ -201,6 +247,28 @@ void TestLogParser::cliMatchesParseTelegramLines_data()
         QTest::newRow(QByteArray(name) + " with CRLF") << crlf.replace("\n", "\r\n");
     }
     QTest::newRow("generated") << generatedLog(20000, 7);
+    // The CLI walks UTF-8 bytes, the viewer text: both must find the same bytes.
+    const char nul[] = "a\0b [Comm] [FF 02 00 01]\n[Comm] [FF 01 00 01]\n";
+    QTest::newRow("NUL bytes") << QByteArray(nul, sizeof nul - 1);
+    QTest::newRow("hex-list boundaries")
+        << QByteArray("[Comm] [0]\n[Comm] [41]\n[Comm] [41 ]\n[Comm] [41 4]\n[Comm] [41 42]\n"
+                      "[Comm][41 42]\n[Comm] [41 42\n[Comm] 41 42]\nx [Comm]\n[Comm\n[Comm] []\n");
+    QTest::newRow("long data, text outside ascii")
+        << "[Comm] [" + QByteArray(" 41").repeated(600).mid(1) + "]\n" +
+               "[Comm] [02 0E 05 F0 01 00 00 00 00 00 00 04 7F 00 00 83]\n" + frag1 + "\n" +
+               "[Comm] [0D]\n[Comm] [05 F0 01 00 00 C3 A9 00 04 7F 00 00 CD]\n";
+    // Sample lines in a random order: fragments meet strangers, requests other responses.
+    QByteArray shuffled;
+    QList<QByteArray> pool;
+    for (const char *name : {"serial-session.log", "usb-envelopes.log", "dpv1-session.log"}) {
+        QFile file(samples + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        pool += file.readAll().split('\n');
+    }
+    QRandomGenerator random(20201216);
+    for (int i = 0; i < 5000; ++i)
+        shuffled += pool.at(random.bounded(pool.size())) + '\n';
+    QTest::newRow("shuffled sample lines") << shuffled;
     QTest::newRow("no final line end")
         << QByteArray(readTl) + "\n" + frag1 + "\n" + frag2 + "\n" + frag3;
     QTest::newRow("non-ascii lines")
@@ -213,7 +281,7 @@ void TestLogParser::cliMatchesParseTelegramLines_data()
 void TestLogParser::cliMatchesParseTelegramLines()
 {
     QFETCH(QByteArray, log);
-    const QByteArray expected = expectedOutput(log);
+    const QByteArray expected = testsupport::listDecoderOutput(log);
     QVERIFY(!expected.isEmpty());
     QCOMPARE(decodeLogText(log, LogDecodeMode::Telegrams), expected);
 }
@@ -229,6 +297,22 @@ void TestLogParser::chunkedFeedMatches()
         decoder.finish();
         QCOMPARE(QByteArray::fromStdString(decoder.output()), whole);
     }
+}
+
+// A read that fails (here on a directory) still writes what was decoded and says why.
+void TestLogParser::logFileReadError()
+{
+    QTemporaryDir dir;
+    const int fd = open(QFile::encodeName(dir.path()).constData(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    QTemporaryFile out;
+    QVERIFY(out.open());
+    std::FILE *file = fdopen(dup(out.handle()), "w");
+    errno = 0;
+    QCOMPARE(decodeLogFile(fd, LogDecodeMode::Telegrams, file), LogFileResult::ReadFailed);
+    QCOMPARE(errno, EISDIR);
+    std::fclose(file);
+    close(fd);
 }
 
 void TestLogParser::generatorIsDeterministic()

@@ -1,3 +1,4 @@
+#include "telegram/logdecoder.h"
 #include "telegram/safetyfaults.h"
 
 #include <QtTest>
@@ -38,6 +39,11 @@ void TestSafetyFaults::summary_data()
                                << "Internal Failure No SPI Communication";
     QTest::newRow("without data") << "INT FAIL,74,a,b" << 1
                                   << "Internal Failure Safe Output Switch 2";
+    QTest::newRow("four pieces with a data piece")
+        << "INT FAIL,70,x,05DC0064000000FA" << 1 << "Internal Failure Speed Limit SLS A";
+    QTest::newRow("empty pieces count") << "INT FAIL,78,,0001000200030004," << 2
+                                        << "Internal Failure S1S2 Communication Channel; File "
+                                           "No.: 1; Function Number: 2";
     QTest::newRow("without data keeps only the name")
         << "EXT FAIL,113,a,b" << 1 << "External Failure DI1";
     QTest::newRow("id not in catalogue") << "INT FAIL,90,a,0000000000000000,b" << 2 << "";
@@ -48,6 +54,10 @@ void TestSafetyFaults::summary_data()
     QTest::newRow("non-hex digit") << "INT FAIL,70,x,05DC0064000000FG,y" << 0 << "";
     QTest::newRow("id not a number") << "INT FAIL,7x,a,05DC0064000000FA,b" << 0 << "";
     QTest::newRow("id not a number without data") << "INT FAIL,,a,b" << 0 << "";
+    QTest::newRow("largest id") << "INT FAIL,4294967295,a,b" << 1 << "";
+    QTest::newRow("id past 32 bits") << "INT FAIL,4294967366,a,b" << 0 << ""; // 2^32 + 70
+    QTest::newRow("word alone") << "INT FAIL" << 0 << "";
+    QTest::newRow("word and comma") << "INT FAIL," << 0 << "";
     QTest::newRow("six pieces") << "INT FAIL,70,x,05DC0064000000FA,y,z" << 0 << "";
     QTest::newRow("three pieces") << "INT FAIL,70,x" << 0 << "";
     QTest::newRow("empty") << "" << 0 << "";
@@ -59,9 +69,15 @@ void TestSafetyFaults::summary()
     QFETCH(int, kind);
     const FaultLine fault = parseFaultLine(line);
     QCOMPARE(fault.kind, kind);
-    const SafetyFaultTexts texts = decodeSafetyFaults({line}, 0);
-    QCOMPARE(texts.texts.size(), 1);
-    QTEST(texts.texts.at(0), "summary");
+    QFETCH(QString, summary);
+    // German drives show the same texts.
+    for (const TextLanguage language : {English, German}) {
+        const SafetyFaultTexts texts = decodeSafetyFaults({line}, 0, language);
+        QCOMPARE(texts.texts, QStringList{summary});
+    }
+    // The command-line decoder picks its fault lines by a quicker test first.
+    const QByteArray cli = decodeLogText(line.toUtf8() + '\n', LogDecodeMode::SafetyFaults);
+    QCOMPARE(cli, summary.isEmpty() ? QByteArray() : "Line 1: " + summary.toUtf8() + '\n');
 }
 
 void TestSafetyFaults::detailsAndSelection()

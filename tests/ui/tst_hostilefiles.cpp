@@ -34,26 +34,6 @@ QByteArray binaryDump()
     bytes += QByteArray("\0\0[Comm] [02 0E\0 05]\n", 22);
     return bytes;
 }
-
-// Runs the command-line decoder with the given arguments.
-struct Decoded {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Decoded decode(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("TELVANE_BINARY_DIR") + "/bin/telvane-decode", arguments);
-    Decoded result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 } // namespace
 
 class TestHostileFiles : public QObject
@@ -248,7 +228,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(int, exitCode);
         const QString path = makeEntry(kind);
-        const Decoded result = decode({path});
+        const testsupport::ProcessRun result = testsupport::runDecoder({path});
         QCOMPARE(result.exitCode, exitCode);
         if (exitCode != 0)
             QVERIFY2(result.err.startsWith("telvane-decode: cannot read " + path.toUtf8() + ": "),
@@ -262,7 +242,7 @@ private slots:
         const QString fifo = makeEntry("fifo");
         QProcess writer;
         writer.start("sh", {"-c", "printf 'x [Comm] [FF 02 00 01]\\n' > \"$0\"", fifo});
-        const Decoded result = decode({fifo});
+        const testsupport::ProcessRun result = testsupport::runDecoder({fifo});
         QVERIFY(writer.waitForFinished(10000));
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.out.startsWith("Line 1 data: DPV1 "), result.out.constData());
