@@ -4,6 +4,7 @@
 #include "searchcore/searchoptions.h"
 #include "telegram/telegramrecord.h"
 #include "ui_field.h"
+#include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
 #include <QDir>
@@ -20,38 +21,22 @@ namespace
 {
 unsigned fieldCounter = 0;
 
-// Laying out a line of millions of characters freezes the window for seconds; such lines (binary
-// dumps, logs without line ends) are shown broken into pieces of this many characters.
-constexpr int longestShownLine = 10000;
+// Logs above either limit open in the large-log view: the ordinary view holds the whole text
+// and lays out whole lines, which for such logs takes seconds and hundreds of megabytes.
+constexpr qint64 largeLogBytes = qint64(16) << 20;
+constexpr int longestOrdinaryLine = 10000;
 
-void breakOverlongLines(QString &text)
+bool hasOverlongLine(const QString &text)
 {
-    const int length = text.size();
-    bool tooLong = false;
-    for (int start = 0; start < length && !tooLong;) {
+    for (int start = 0; start < text.size();) {
         int end = text.indexOf(QLatin1Char('\n'), start);
         if (end < 0)
-            end = length;
-        tooLong = end - start > longestShownLine;
+            end = text.size();
+        if (end - start > longestOrdinaryLine)
+            return true;
         start = end + 1;
     }
-    if (!tooLong)
-        return;
-
-    QString broken;
-    broken.reserve(length + length / longestShownLine + 1);
-    int run = 0;
-    for (const QChar c : qAsConst(text)) {
-        if (c == QLatin1Char('\n')) {
-            run = -1;
-        } else if (run >= longestShownLine && !c.isLowSurrogate()) {
-            broken += QLatin1Char('\n');
-            run = 0;
-        }
-        broken += c;
-        ++run;
-    }
-    text = broken;
+    return false;
 }
 
 const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orange; }");
@@ -64,6 +49,14 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     ui->setupUi(this);
     ui->fileContents->setDecodeMode(mode);
     ui->fileContents->setId(id);
+    // The large-log view takes the ordinary view's place for logs too big for it.
+    largeView = new LargeLogView(ui->splitter);
+    largeView->setObjectName(QStringLiteral("largeLogContents"));
+    ui->splitter->insertWidget(1, largeView);
+    ui->splitter->setCollapsible(1, false);
+    largeView->hide();
+    largeView->setDecodeMode(mode);
+    largeView->setId(id);
     ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
 
     for (QObject *watched : std::initializer_list<QObject *>{
@@ -87,6 +80,16 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     connect(ui->visualizedAreaWidthSlider, &QSlider::valueChanged, this,
             &Field::setVisualizedTextAreaWidthBySliderPos);
     connect(ui->fileContents, &VisualizedTextEdit::activated, this, &Field::onFieldClicked);
+    connect(largeView, &LargeLogView::visualizeLineSelected, ui->selectedLineDetailsEdit,
+            &QPlainTextEdit::setPlainText);
+    connect(largeView, &LargeLogView::activated, this, &Field::onFieldClicked);
+    connect(largeView, &LargeLogView::telegramLogDetected, this, [this] {
+        if (safetyFaultMode())
+            return;
+        largeView->setVisualizedTextAreaEnabled(
+            true, ApplicationSettings::instance().visualizedAreaWidth());
+        updateVisualizedAreaSlider();
+    });
 
     // The main window connects the close button, the activation and the search signals.
     if (safetyFaultMode()) {
@@ -149,13 +152,43 @@ bool Field::isSentByMe(const VisualizedTextEdit *sender) const
 
 void Field::search(const SearchOptions &options)
 {
-    if (active)
+    if (!active)
+        return;
+    if (usesLargeView())
+        largeView->search(options);
+    else
         ui->fileContents->search(options);
 }
 
 void Field::goTo(const Finding &finding)
 {
-    ui->fileContents->goTo(finding);
+    if (usesLargeView())
+        largeView->goTo(finding);
+    else
+        ui->fileContents->goTo(finding);
+}
+
+bool Field::usesLargeView() const
+{
+    return !largeView->isHidden();
+}
+
+LargeLogView *Field::largeLogView() const
+{
+    return largeView;
+}
+
+void Field::moveCursorToEnd()
+{
+    if (usesLargeView())
+        largeView->moveCursorToEnd();
+    else
+        ui->fileContents->moveCursorToEnd();
+}
+
+bool Field::isSentByMe(const QObject *sender) const
+{
+    return sender && (sender == ui->fileContents || sender == largeView);
 }
 
 bool Field::eventFilter(QObject *watched, QEvent *event)
@@ -200,11 +233,27 @@ bool Field::openFile(const QString &fileName)
     }
 
     QString content;
-    if (opened) {
+    bool large = opened && QFileInfo(fileName).size() > largeLogBytes;
+    if (opened && !large) {
         QTextStream stream(&file);
         content = stream.readAll();
-        breakOverlongLines(content);
+        large = hasOverlongLine(content);
     }
+    largeView->setVisible(large);
+    ui->fileContents->setVisible(!large);
+    if (large) {
+        content.clear();
+        ui->fileContents->setLogText(fileName, content);
+        if (!safetyFaultMode()) {
+            // The strip comes when the indexer finds the marker.
+            largeView->setVisualizedTextAreaEnabled(false, 0);
+            ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
+        }
+        largeView->openLog(fileName);
+        QGuiApplication::restoreOverrideCursor();
+        return opened;
+    }
+    largeView->closeLog();
 
     if (!safetyFaultMode()) {
         const bool telegramLog = content.contains(commMarker);
@@ -227,7 +276,7 @@ bool Field::openFileAndMoveCursorToEnd(const QString &fileName)
 {
     const bool opened = openFile(fileName);
     if (opened)
-        ui->fileContents->moveCursorToEnd();
+        moveCursorToEnd();
     return opened;
 }
 
@@ -236,7 +285,7 @@ bool Field::reload()
     fillBrantelLogFilesToComboBox();
     const bool opened = openFile(ui->fileNameInput->currentText());
     if (opened)
-        ui->fileContents->moveCursorToEnd();
+        moveCursorToEnd();
     return opened;
 }
 
@@ -267,7 +316,10 @@ void Field::setVisualizedTextAreaWidthBySliderPos(int value)
 {
     ui->visualizedAreaWidthSlider->setRange(0, ui->fileContents->width());
     if (value > 0) {
-        ui->fileContents->setVisualizedTextAreaWidth(value);
+        if (usesLargeView())
+            largeView->setVisualizedTextAreaWidth(value);
+        else
+            ui->fileContents->setVisualizedTextAreaWidth(value);
         ApplicationSettings::instance().setVisualizedAreaWidth(value);
     }
 }
@@ -275,14 +327,17 @@ void Field::setVisualizedTextAreaWidthBySliderPos(int value)
 void Field::updateVisualizedAreaSlider()
 {
     VisualizedTextEdit *view = ui->fileContents;
-    const int viewWidth = view->width();
-    const int areaWidth = view->visualizedTextAreaWidth();
+    const bool large = usesLargeView();
+    const int viewWidth = large ? largeView->width() : view->width();
+    const int areaWidth =
+        large ? largeView->visualizedTextAreaWidth() : view->visualizedTextAreaWidth();
     QSlider *slider = ui->visualizedAreaWidthSlider;
     if (areaWidth > viewWidth) {
         // The view shows the strip narrower; the slider shows that without storing it.
         const QSignalBlocker blocker(slider);
         slider->setRange(0, viewWidth);
-        slider->setValue(view->shownStripWidth(view->lineNumberAreaWidth()));
+        slider->setValue(large ? largeView->shownStripWidth()
+                               : view->shownStripWidth(view->lineNumberAreaWidth()));
         return;
     }
     slider->setRange(0, viewWidth);
@@ -299,7 +354,11 @@ void Field::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateVisualizedAreaSlider();
+    // The two log views share the first place; one of them is hidden.
     const QList<int> sizes = ui->splitter->sizes();
-    if (sizes.size() == 2 && sizes[0] + sizes[1] > 250)
-        ui->splitter->setSizes({sizes[0] + sizes[1] - 150, 150});
+    const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
+    if (sizes.size() == 3 && total > 250) {
+        const int view = total - 150;
+        ui->splitter->setSizes({view, view, 150});
+    }
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class Finding;
+class LargeLogView;
 class QPushButton;
 class SearchOptions;
 class VisualizedTextEdit;
@@ -36,6 +37,10 @@ public:
     void updateVisualizedAreaSlider();
 
     VisualizedTextEdit *textEdit() const;
+    // The view of logs too large for the ordinary one; shown instead of it for such logs.
+    LargeLogView *largeLogView() const;
+    bool usesLargeView() const;
+    void moveCursorToEnd();
     QPushButton *closeButton() const;
 
 public slots:
@@ -45,6 +50,7 @@ public slots:
     void selectAndOpenFile();
     bool isSentByMe(const QPushButton *sender) const;
     bool isSentByMe(const VisualizedTextEdit *sender) const;
+    bool isSentByMe(const QObject *sender) const; // either log view
     void search(const SearchOptions &options);
     void setVisualizedTextAreaWidthBySliderPos(int value);
     void onFieldClicked();
@@ -62,6 +68,7 @@ private:
     bool safetyFaultMode() const { return mode.safetyFaults; }
 
     std::unique_ptr<Ui::Field> ui;
+    LargeLogView *largeView;
     const DecodeMode mode;
     bool active = false;
 

@@ -7,6 +7,7 @@
 #include "searchcore/finding.h"
 #include "ui/field.h"
 #include "ui_telvane.h"
+#include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
 #include <QCloseEvent>
@@ -145,6 +146,15 @@ void Telvane::createFields(const QStringList &fileNames)
             connect(view, &VisualizedTextEdit::found, results, &SearchResultWindow::onResultFound);
             connect(view, &VisualizedTextEdit::end, results, &SearchResultWindow::onSearchEnd);
         }
+        LargeLogView *large = field->largeLogView();
+        connect(large, &LargeLogView::searchFinished, ui->searchBar, &SearchBar::finishSearch);
+        if (!safetyFaultMode) {
+            connect(large, &LargeLogView::activated, this, &Telvane::deactivateOtherFields);
+            SearchResultWindow *results = ui->searchResults;
+            connect(large, &LargeLogView::start, results, &SearchResultWindow::onSearchStarted);
+            connect(large, &LargeLogView::found, results, &SearchResultWindow::onResultFound);
+            connect(large, &LargeLogView::end, results, &SearchResultWindow::onSearchEnd);
+        }
         ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);
         if (!safetyFaultMode) {
@@ -182,9 +192,9 @@ void Telvane::closeField()
 
 void Telvane::deactivateOtherFields()
 {
-    const auto *textEdit = qobject_cast<VisualizedTextEdit *>(sender());
+    const QObject *view = sender();
     for (Field *field : fields) {
-        if (!field->isSentByMe(textEdit))
+        if (!field->isSentByMe(view))
             field->setActive(false);
     }
 }

@@ -514,8 +514,8 @@ void LargeLogView::emitSelectedLineDetails()
     const int last = rows.isEmpty() ? line : rows.last().line;
     const LogStore *source = logStore;
     const auto read = [source](int n) { return source->lineText(n); };
-    emit visualizeLineSelected(selectedLineDetails(read, int(logStore->lineCount()), line, first,
-                                                   last, decodeMode));
+    emit visualizeLineSelected(
+        selectedLineDetails(read, int(logStore->lineCount()), line, first, last, decodeMode));
 }
 
 QString LargeLogView::selectedText() const
