@@ -209,6 +209,7 @@ bool LargeLogView::isIndexing() const
 
 void LargeLogView::onLinesIndexed()
 {
+    cachedFirst = -1; // the last line may have grown
     if (!markerSeen && logStore->containsCommMarker()) {
         markerSeen = true;
         emit telegramLogDetected();
@@ -365,8 +366,7 @@ void LargeLogView::paintEvent(QPaintEvent *)
     selectedFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
 
     const QVector<VisibleRow> rows = visibleRows();
-    const QStringList texts =
-        rows.isEmpty() ? QStringList() : logStore->lineTexts(rows.first().line, rows.size());
+    const QStringList texts = shownTexts(rows);
     painter.setPen(palette().color(QPalette::Text));
     for (int i = 0; i < rows.size() && i < texts.size(); ++i) {
         const VisibleRow &row = rows.at(i);
@@ -402,6 +402,21 @@ void LargeLogView::paintEvent(QPaintEvent *)
     }
 }
 
+QStringList LargeLogView::shownTexts(const QVector<VisibleRow> &rows) const
+{
+    // The text, the gutter and the strip paint the same lines one after the other.
+    if (rows.isEmpty())
+        return {};
+    const qint64 first = rows.first().line;
+    if (first != cachedFirst || rows.size() != cachedTexts.size() ||
+        cachedCount != logStore->lineCount()) {
+        cachedTexts = logStore->lineTexts(first, rows.size());
+        cachedFirst = first;
+        cachedCount = logStore->lineCount();
+    }
+    return cachedTexts;
+}
+
 void LargeLogView::paintGutter(QPaintEvent *event)
 {
     paintLineNumbers(gutter, event, lineNumberAreaWidth(), lineHeight(), visibleRows());
@@ -410,8 +425,7 @@ void LargeLogView::paintGutter(QPaintEvent *event)
 void LargeLogView::paintStrip()
 {
     const QVector<VisibleRow> rows = visibleRows();
-    const QStringList lines =
-        rows.isEmpty() ? QStringList() : logStore->lineTexts(rows.first().line, rows.size());
+    const QStringList lines = shownTexts(rows);
     paintVisualization(strip, font(), lineHeight(), rows, lines, int(caret.line), decodeMode);
 }
 

@@ -120,6 +120,7 @@ private:
     void paintGutter(QPaintEvent *event);
     void paintStrip();
     QVector<VisibleRow> visibleRows() const;
+    QStringList shownTexts(const QVector<VisibleRow> &rows) const;
     QString lineText(qint64 line) const;
     int lineLength(qint64 line) const;
     TextPosition endPosition() const;
@@ -150,4 +151,7 @@ private:
     int preferredX = -1; // the caret's x kept over up and down moves
     QPalette normalPalette;
     QPalette foundPalette;
+    mutable qint64 cachedFirst = -1;
+    mutable qint64 cachedCount = -1;
+    mutable QStringList cachedTexts;
 };
