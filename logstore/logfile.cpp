@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMutexLocker>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -114,7 +113,7 @@ LogFile::~LogFile()
 
 LogSnapshot LogFile::snapshot() const
 {
-    QMutexLocker locker(&mutex);
+    const std::lock_guard<std::mutex> locker(mutex);
     return published;
 }
 
@@ -400,7 +399,7 @@ void LogFile::indexPass(const std::atomic<bool> &stop, const Publish &publish)
         now.hasCommMarker = hasCommMarker;
         now.indexing = !finished;
         {
-            QMutexLocker locker(&mutex);
+            const std::lock_guard<std::mutex> locker(mutex);
             published = now;
         }
         publish(now);
@@ -453,7 +452,7 @@ void LogFile::decodeWindow(const char *window, qint64 windowStart, qint64 window
         const qint64 length = std::min(chunkSize, windowEnd - chunkStart);
         ChunkStart start;
         {
-            QMutexLocker locker(&mutex);
+            const std::lock_guard<std::mutex> locker(mutex);
             if (chunk < qint64(chunkStarts.size())) {
                 start = chunkStarts[size_t(chunk)];
             } else {
@@ -534,7 +533,7 @@ QStringList LogFile::wideTexts(qint64 first, qint64 count, const LogSnapshot &sn
         if (chunkStart >= snapshot.endByte)
             break;
         {
-            QMutexLocker locker(&mutex);
+            const std::lock_guard<std::mutex> locker(mutex);
             if (chunk >= qint64(chunkStarts.size()))
                 break;
             if (!started) {

@@ -2,7 +2,6 @@
 
 #include "logstore/logindex.h"
 
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTextCodec>
@@ -10,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <sys/types.h>
 
 // What an indexing pass has made known, consistent with the index entries below indexCount.
@@ -142,6 +142,6 @@ private:
 
     qint64 longestLine = 0;
     bool hasCommMarker = false;
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     LogSnapshot published;
 };

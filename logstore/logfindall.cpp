@@ -65,8 +65,11 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
             sinceSent.start();
             int percent = -1;
             const auto send = [&] {
-                post([this, batch] { emit found(batch); });
-                batch.clear();
+                // Handed over whole: clearing a copy still shared would copy it first.
+                QVector<LogFinding> findings;
+                findings.swap(batch);
+                post([this, findings] { emit found(findings); });
+                batch.reserve(batchSize);
                 sinceSent.restart();
             };
             const int length = keyword.size();

@@ -20,9 +20,8 @@ struct LogFinding {
 };
 Q_DECLARE_METATYPE(LogFinding)
 
-// Finds every match of a keyword in the lines a store holds, in a worker thread, as the ordinary
-// view's find-all does (QString::indexOf line by line, no overlaps, no whole-word rule), and
-// reports them in batches. It lives and signals in the thread that made it.
+// The ordinary view's find-all (indexOf line by line, no overlaps) over a store's lines, run
+// by a worker thread and reported in batches to the thread the object lives in.
 class LogFindAll : public QObject
 {
     Q_OBJECT
@@ -31,8 +30,7 @@ public:
     explicit LogFindAll(QObject *parent = nullptr);
     ~LogFindAll() override;
 
-    // Searches the lines `store` has now, after cancelling a search that still runs; an empty
-    // keyword finds nothing.
+    // Cancels a running search, then searches the lines `store` has now.
     void start(const LogStore &store, const QString &keyword, Qt::CaseSensitivity sensitivity);
     // Stops the search; no signal of it comes after this returns.
     void cancel();

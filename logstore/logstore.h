@@ -3,12 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 #include <memory>
 
 class LogFile;
 struct LogSnapshot;
-class QThread;
 
 // A match of a step search: line (0-based), column and length in UTF-16 units.
 struct LogMatch {
@@ -18,12 +16,9 @@ struct LogMatch {
     bool isValid() const { return line >= 0; }
 };
 
-// A log file indexed in the background, for a view that lays out only the lines it shows:
-// lines read on demand with the text, line numbers and document positions the ordinary view
-// (QTextStream::readAll, then QPlainTextEdit::setPlainText) has for the same file.
-// A store lives in one thread and is used only there; its signals come in that thread. Its
-// worker never holds it up: calls read the snapshot taken at the last signal, and only open(),
-// close(), refresh() and the destructor wait for a worker that is stopping (milliseconds).
+// A log indexed by a worker thread; lines read on demand with the ordinary view's text, line
+// numbers and document positions. Used from the thread it lives in, which its signals reach;
+// calls see the lines as of the last signal and never wait on the worker for long.
 class LogStore : public QObject
 {
     Q_OBJECT
@@ -32,17 +27,11 @@ public:
     explicit LogStore(QObject *parent = nullptr);
     ~LogStore() override;
 
-    // Starts indexing; false and failed() when the name is not of a readable regular file
-    // (FIFOs and devices are refused, never waited on). A store without a file holds one empty
-    // line, as the ordinary view shows then.
+    // Starts indexing; false and failed() unless it names a readable regular file.
     bool open(const QString &fileName);
     void close();
-    // Indexes the bytes appended since the last pass, from the start of the last line on.
-    enum class Refresh {
-        Unchanged, // nothing new
-        Indexing,  // a pass runs (started now or earlier); signals follow
-        Reopen     // the file shrank, was replaced or is gone: open it again
-    };
+    enum class Refresh { Unchanged, Indexing, Reopen };
+    // Indexes what was appended since the last pass; Reopen: shrunk, replaced or gone.
     Refresh refresh();
 
     QString fileName() const;
@@ -52,8 +41,7 @@ public:
     qint64 indexedBytes() const; // bytes the lines so far come from
     qint64 indexMemory() const;  // bytes held by the line index
 
-    // Lines so far: the complete ones while indexing, all once done (a file ending in a line
-    // break ends with an empty line). Only a linesIndexed() signal changes what these return.
+    // Complete lines while indexing, all when done; without a file one empty line.
     qint64 lineCount() const;
     QString lineText(qint64 line) const;
     QStringList lineTexts(qint64 first, qint64 count) const;
@@ -64,9 +52,7 @@ public:
     qint64 longestLineLength() const;
     bool containsCommMarker() const; // "[Comm]" anywhere in the text, case-sensitive
 
-    // QTextDocument::find(text, linePosition(fromLine) + fromColumn, flags) over the lines so
-    // far (a blank matches a no-break space), looking no further than `stopLine` (-1: the end,
-    // or the start when backward). Not found: an invalid match.
+    // As QTextDocument::find from linePosition(fromLine) + fromColumn; stopLine -1: no limit.
     LogMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
                   qint64 fromLine, qint64 fromColumn, bool backward, qint64 stopLine = -1) const;
 
