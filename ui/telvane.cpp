@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 
 namespace
 {
@@ -39,6 +40,16 @@ QStringList droppedFiles(const QMimeData *mimeData)
             files << url.toLocalFile();
     }
     return files;
+}
+
+// A drag of local paths, files or not; a view takes none of these as text.
+bool holdsLocalUrls(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasUrls())
+        return false;
+    const QList<QUrl> urls = mimeData->urls();
+    return std::any_of(urls.cbegin(), urls.cend(),
+                       [](const QUrl &url) { return url.isLocalFile(); });
 }
 
 // A dropped file is only read: the drag's source must never take it as moved away.
@@ -353,9 +364,13 @@ bool Telvane::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QMainWindow::eventFilter(watched, event);
     auto *drop = static_cast<QDropEvent *>(event);
+    if (!holdsLocalUrls(drop->mimeData()))
+        return QMainWindow::eventFilter(watched, event); // text and web addresses go on
     const QStringList files = droppedFiles(drop->mimeData());
-    if (files.isEmpty())
-        return QMainWindow::eventFilter(watched, event); // text drops go on to the widget
+    if (files.isEmpty()) {
+        drop->ignore(); // a folder's name is not pasted either
+        return true;
+    }
     if (acceptAsCopy(drop) && type == QEvent::Drop) {
         Field *target = nullptr;
         const auto *widget = qobject_cast<QWidget *>(watched);
