@@ -35,6 +35,35 @@ QPushButton *SearchBar::showOrHideButton() const
     return ui->pushButtonShowOrHide;
 }
 
+QLineEdit *SearchBar::searchTextEdit() const
+{
+    return ui->lineEditSearchText;
+}
+
+void SearchBar::focusSearchText()
+{
+    ui->lineEditSearchText->setFocus(Qt::ShortcutFocusReason);
+    ui->lineEditSearchText->selectAll();
+}
+
+void SearchBar::requestNext()
+{
+    searchNext();
+}
+
+void SearchBar::requestPrevious()
+{
+    searchPrevious();
+}
+
+bool SearchBar::requestFindAll()
+{
+    if (!ui->pushButtonFindAll->isEnabled())
+        return false;
+    searchAll();
+    return true;
+}
+
 void SearchBar::finishSearch(bool found)
 {
     const QColor colour =

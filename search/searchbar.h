@@ -6,6 +6,7 @@
 #include <memory>
 
 class QKeyEvent;
+class QLineEdit;
 class QPushButton;
 
 namespace Ui
@@ -25,6 +26,14 @@ public:
     // The buttons the main window wires to the results pane.
     QPushButton *clearResultsButton() const;
     QPushButton *showOrHideButton() const;
+
+    // Keyboard counterparts of the bar's own controls, for the main window's keys.
+    QLineEdit *searchTextEdit() const;
+    void focusSearchText();
+    void requestNext();
+    void requestPrevious();
+    // False, and no request, while the Find All button is disabled.
+    bool requestFindAll();
 
 signals:
     void searchTriggered(const SearchOptions &options);

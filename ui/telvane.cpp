@@ -10,16 +10,73 @@
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
+#include <QUrl>
+#include <algorithm>
 
 namespace
 {
 Telvane *mainWindow = nullptr;
+
+// The regular local files among a drag's URLs, in their order; folders, devices, FIFOs and
+// remote URLs are left out.
+QStringList droppedFiles(const QMimeData *mimeData)
+{
+    QStringList files;
+    if (!mimeData || !mimeData->hasUrls())
+        return files;
+    const QList<QUrl> urls = mimeData->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            files << url.toLocalFile();
+    }
+    return files;
 }
+
+// A drag of local paths, files or not; a view takes none of these as text.
+bool holdsLocalUrls(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasUrls())
+        return false;
+    const QList<QUrl> urls = mimeData->urls();
+    return std::any_of(urls.cbegin(), urls.cend(),
+                       [](const QUrl &url) { return url.isLocalFile(); });
+}
+
+// A dropped file is only read: the drag's source must never take it as moved away.
+bool acceptAsCopy(QDropEvent *event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+// Every widget of `root` that takes drops of its own (text views, line edits), so that a file
+// dropped on it reaches `filter` before it could be pasted as text.
+void watchDrops(QWidget *root, QObject *filter)
+{
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *widget : qAsConst(widgets)) {
+        if (widget->acceptDrops())
+            widget->installEventFilter(filter);
+    }
+}
+} // namespace
 
 Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
     : safetyFaultMode(safetyFaultMode), ui(std::make_unique<Ui::TelvaneClass>()), language(language)
@@ -28,6 +85,7 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
     ui->searchResults->hide();
     ui->mainWindowVerticalSplitter->setCollapsible(1, false);
     setWindowTitle(releaseTitle());
+    setAcceptDrops(true);
     mainWindow = this;
 
     if (restoreGeometry(ApplicationSettings::instance().mainWindowGeometry()))
@@ -52,6 +110,7 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
         if (fileNames.isEmpty())
             fileNames << QString();
         ui->widgetSearch->hide();
+        watchDrops(ui->searchBar, this);
         createFields(fileNames);
     } else {
         ui->addFieldPushButton->hide();
@@ -59,6 +118,62 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
         ui->widgetSearch->hide();
         createFields(QStringList{QString()});
     }
+    addKeys();
+}
+
+void Telvane::addKeys()
+{
+    const auto addKey = [this](const QKeySequence &keys, QWidget *on, Qt::ShortcutContext context,
+                               auto act) {
+        auto *action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(context);
+        connect(action, &QAction::triggered, this, act);
+        on->addAction(action);
+    };
+    addKey(QKeySequence(Qt::CTRL + Qt::Key_O), this, Qt::WindowShortcut, [this] {
+        if (Field *field = activeField())
+            field->selectAndOpenFile();
+    });
+    addKey(QKeySequence(Qt::Key_F5), this, Qt::WindowShortcut, [this] {
+        if (Field *field = activeField())
+            field->reload();
+    });
+    if (safetyFaultMode)
+        return;
+
+    SearchBar *bar = ui->searchBar;
+    addKey(QKeySequence(Qt::CTRL + Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
+        if (searchAreaShown())
+            bar->focusSearchText();
+    });
+    addKey(QKeySequence(Qt::Key_F3), this, Qt::WindowShortcut, [this, bar] {
+        if (searchAreaShown())
+            bar->requestNext();
+    });
+    addKey(QKeySequence(Qt::SHIFT + Qt::Key_F3), this, Qt::WindowShortcut, [this, bar] {
+        if (searchAreaShown())
+            bar->requestPrevious();
+    });
+    addKey(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
+        if (searchAreaShown())
+            bar->requestFindAll();
+    });
+    addKey(QKeySequence(Qt::CTRL + Qt::Key_W), this, Qt::WindowShortcut, [this] {
+        // The X button's own click, so that the panel closes exactly as it does by mouse.
+        if (Field *field = activeField())
+            field->closeButton()->click();
+    });
+    // Only while the search text has the focus; elsewhere Esc keeps its usual meaning.
+    addKey(QKeySequence(Qt::Key_Escape), bar->searchTextEdit(), Qt::WidgetShortcut, [this] {
+        if (Field *field = activeField())
+            field->textEdit()->setFocus(Qt::ShortcutFocusReason);
+    });
+}
+
+bool Telvane::searchAreaShown() const
+{
+    return !ui->widgetSearch->isHidden();
 }
 
 void Telvane::keepOnScreen()
@@ -126,6 +241,15 @@ SearchBar *Telvane::searchBar() const
     return ui->searchBar;
 }
 
+Field *Telvane::activeField() const
+{
+    for (Field *field : fields) {
+        if (field->isActive())
+            return field;
+    }
+    return nullptr;
+}
+
 void Telvane::createFields(const QStringList &fileNames)
 {
     bool anyActive = false;
@@ -155,6 +279,7 @@ void Telvane::createFields(const QStringList &fileNames)
             connect(large, &LargeLogView::found, results, &SearchResultWindow::onResultFound);
             connect(large, &LargeLogView::end, results, &SearchResultWindow::onSearchEnd);
         }
+        watchDrops(field, this);
         ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);
         if (!safetyFaultMode) {
@@ -224,4 +349,60 @@ void Telvane::closeEvent(QCloseEvent *event)
     ApplicationSettings::instance().setMainWindowGeometry(saveGeometry());
     QCoreApplication::quit();
     event->accept();
+}
+
+void Telvane::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (droppedFiles(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        acceptAsCopy(event);
+}
+
+void Telvane::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        event->ignore();
+    else if (acceptAsCopy(event))
+        openDroppedFiles(files, nullptr);
+}
+
+bool Telvane::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QMainWindow::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!holdsLocalUrls(drop->mimeData()))
+        return QMainWindow::eventFilter(watched, event); // text and web addresses go on
+    const QStringList files = droppedFiles(drop->mimeData());
+    if (files.isEmpty()) {
+        drop->ignore(); // a folder's name is not pasted either
+        return true;
+    }
+    if (acceptAsCopy(drop) && type == QEvent::Drop) {
+        Field *target = nullptr;
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        for (Field *field : fields) {
+            if (widget && (field == widget || field->isAncestorOf(widget)))
+                target = field;
+        }
+        openDroppedFiles(files, target);
+    }
+    return true;
+}
+
+void Telvane::openDroppedFiles(QStringList files, Field *target)
+{
+    if (safetyFaultMode) {
+        // The one panel shows one file at a time.
+        if (!fields.empty())
+            fields.front()->openFile(files.first());
+        return;
+    }
+    if (target)
+        target->openFile(files.takeFirst());
+    if (!files.isEmpty())
+        createFields(files);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class Field;
+class QDropEvent;
 class SearchBar;
 class SearchResultWindow;
 
@@ -31,11 +32,17 @@ public:
     Field *fieldById(unsigned id) const;
     SearchResultWindow *searchResultWindow() const;
     SearchBar *searchBar() const;
+    // The panel that runs search requests and the panel keys; null when none is active.
+    Field *activeField() const;
 
     const bool safetyFaultMode;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    // File drops on a panel's log view open the file there instead of pasting its name.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void onAddFieldPushed();
@@ -46,6 +53,9 @@ private slots:
 
 private:
     void keepOnScreen();
+    void addKeys();
+    bool searchAreaShown() const;
+    void openDroppedFiles(QStringList files, Field *target);
 
     std::unique_ptr<Ui::TelvaneClass> ui;
     bool resultsHiddenWithPanels = false;

@@ -27,6 +27,9 @@ constexpr qreal tabStop = 80;
 // Longer lines are laid out only around what is on screen, in the font's fixed advance.
 constexpr int wholeLayoutLimit = 4096;
 constexpr int layoutSlack = 256;
+// Telegrams and fault records are short; of a longer line only this much is decoded and shown
+// as details, which a line of millions of characters would otherwise hold up.
+constexpr int decodedLineLimit = 10000;
 
 bool isWordCharacter(QChar c)
 {
@@ -140,6 +143,7 @@ LargeLogView::LargeLogView(QWidget *parent)
 {
     setFont(ApplicationSettings::textFont());
     viewport()->setCursor(Qt::IBeamCursor);
+    setAcceptDrops(true); // the panel opens a dropped file here
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -425,7 +429,9 @@ void LargeLogView::paintGutter(QPaintEvent *event)
 void LargeLogView::paintStrip()
 {
     const QVector<VisibleRow> rows = visibleRows();
-    const QStringList lines = shownTexts(rows);
+    QStringList lines = shownTexts(rows);
+    for (QString &line : lines)
+        line.truncate(decodedLineLimit);
     paintVisualization(strip, font(), lineHeight(), rows, lines, int(caret.line), decodeMode);
 }
 
@@ -527,7 +533,7 @@ void LargeLogView::emitSelectedLineDetails()
     const int first = rows.isEmpty() ? line : rows.first().line;
     const int last = rows.isEmpty() ? line : rows.last().line;
     const LogStore *source = logStore;
-    const auto read = [source](int n) { return source->lineText(n); };
+    const auto read = [source](int n) { return source->lineText(n).left(decodedLineLimit); };
     emit visualizeLineSelected(
         selectedLineDetails(read, int(logStore->lineCount()), line, first, last, decodeMode));
 }

@@ -170,6 +170,67 @@ private slots:
         QCOMPARE(bar->getSearchText(), QStringLiteral("x"));
     }
 
+    // What the main window's keys call: the same requests as the bar's buttons.
+    void keyboardCounterparts_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("direction"); // -1: no request
+        QTest::newRow("next") << "next"
+                              << "abc" << int(FindNext);
+        QTest::newRow("previous") << "previous"
+                                  << "abc" << int(FindPrevious);
+        QTest::newRow("next, empty text") << "next"
+                                          << "" << int(FindNext);
+        QTest::newRow("find all") << "all"
+                                  << "abc" << int(FindAll);
+        QTest::newRow("find all while disabled") << "all"
+                                                 << "" << -1;
+    }
+
+    void keyboardCounterparts()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, text);
+        QFETCH(int, direction);
+        lineEdit()->setText(text);
+        requests.clear();
+        if (call == QLatin1String("next"))
+            bar->requestNext();
+        else if (call == QLatin1String("previous"))
+            bar->requestPrevious();
+        else
+            QCOMPARE(bar->requestFindAll(), direction >= 0);
+        QCOMPARE(requests.size(), direction < 0 ? 0 : 1);
+        if (direction >= 0) {
+            QCOMPARE(requests.at(0).direction, direction);
+            QCOMPARE(requests.at(0).text, text);
+        }
+        // Only a Find All that ran shows the result buttons.
+        QCOMPARE(child<QPushButton>("pushButtonShowOrHide")->isVisible(), direction == FindAll);
+    }
+
+    void focusSearchTextSelectsIt()
+    {
+        auto *other = new QPushButton(QStringLiteral("elsewhere"));
+        bar->layout()->addWidget(other);
+        bar->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(bar));
+        lineEdit()->setText(QStringLiteral("abc"));
+        lineEdit()->setCursorPosition(1);
+        other->setFocus();
+        QVERIFY(other->hasFocus());
+        bar->focusSearchText();
+        QTRY_VERIFY(lineEdit()->hasFocus());
+        QCOMPARE(lineEdit()->selectedText(), QStringLiteral("abc"));
+        // Again while it has the focus and the text is not selected.
+        lineEdit()->setCursorPosition(2);
+        bar->focusSearchText();
+        QCOMPARE(lineEdit()->selectedText(), QStringLiteral("abc"));
+        QCOMPARE(bar->searchTextEdit(), lineEdit());
+        QCOMPARE(requests.size(), 1); // setting the text searched; focusing does not
+    }
+
     void textColour_data()
     {
         QTest::addColumn<QString>("text");

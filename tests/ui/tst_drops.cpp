@@ -1,0 +1,226 @@
+#include "app/applicationsettings.h"
+#include "search/searchbar.h"
+#include "tests/testsupport.h"
+#include "ui/field.h"
+#include "ui/telvane.h"
+#include "view/visualizedtextedit.h"
+
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <QtWidgets>
+#include <memory>
+#include <sys/stat.h>
+
+namespace
+{
+QList<Field *> panels(const Telvane &window)
+{
+    QList<Field *> result;
+    const auto *splitter =
+        window.findChild<QSplitter *>(QStringLiteral("fieldsHorizontalSplitter"));
+    for (int i = 0; i < splitter->count(); ++i)
+        result << qobject_cast<Field *>(splitter->widget(i));
+    return result;
+}
+
+// A drag entering `target` and dropped there; whether each was accepted.
+QPair<bool, bool> dragAndDrop(QWidget *target, const QMimeData &data, Qt::DropActions actions,
+                              const QPoint &at = QPoint(5, 5))
+{
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    // A dropped file is copied, never moved away from its source.
+    const bool copied = drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    return {enter.isAccepted(), copied};
+}
+} // namespace
+
+// Files dropped on the window, on its search text and on a panel's text.
+class TestDrops : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir logs;
+    const QMap<QString, QString> contents{{"first.log", "first\n"},
+                                          {"second.log", "second\n"},
+                                          {"a.log", "alpha\n"},
+                                          {"b.log", "bravo\n"},
+                                          {"", ""}};
+
+    QUrl url(const QString &name) const
+    {
+        if (name == QLatin1String("remote"))
+            return QUrl(QStringLiteral("https://example.com/a.log"));
+        return QUrl::fromLocalFile(logs.filePath(name));
+    }
+
+    // The window with first.log and second.log; the second panel is the one dropped on.
+    std::unique_ptr<Telvane> openWindow(bool safetyFaultMode)
+    {
+        ApplicationSettings::instance().setValue(QStringLiteral("FileNames"),
+                                                 logs.filePath("first.log") + QLatin1Char(';') +
+                                                     logs.filePath("second.log"));
+        return std::make_unique<Telvane>(safetyFaultMode);
+    }
+
+    QWidget *target(const Telvane &window, const QString &name) const
+    {
+        Field *field = panels(window).last();
+        if (name == QLatin1String("search text"))
+            return window.searchBar()->searchTextEdit();
+        if (name == QLatin1String("log view"))
+            return field->textEdit()->viewport();
+        if (name == QLatin1String("details"))
+            return field->findChild<QPlainTextEdit *>(QStringLiteral("selectedLineDetailsEdit"))
+                ->viewport();
+        return const_cast<Telvane *>(&window);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(logs.isValid());
+        for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+            if (!it.key().isEmpty())
+                QVERIFY(testsupport::writeFile(logs.filePath(it.key()), it.value().toUtf8()));
+        }
+        QVERIFY(QDir(logs.path()).mkdir(QStringLiteral("folder")));
+        QCOMPARE(mkfifo(QFile::encodeName(logs.filePath("fifo")).constData(), 0600), 0);
+    }
+
+    void init() { ApplicationSettings::instance().clear(); }
+
+    void drops_data()
+    {
+        QTest::addColumn<bool>("safetyFaultMode");
+        QTest::addColumn<QString>("on");
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<int>("actions");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("panelFiles"); // afterwards, left to right
+
+        const int copyOrMove = Qt::CopyAction | Qt::MoveAction;
+        const QStringList before{"first.log", "second.log"};
+        const auto row = [&](const char *name, bool faults, const char *on,
+                             const QStringList &dropped, int actions, const QStringList &after) {
+            const QStringList unchanged = faults ? QStringList{""} : before;
+            QTest::newRow(name) << faults << on << dropped << actions << (after != unchanged)
+                                << after;
+        };
+        row("two files and a folder on the window", false, "window", {"a.log", "folder", "b.log"},
+            copyOrMove, before + QStringList{"a.log", "b.log"});
+        row("only a folder on the window", false, "window", {"folder"}, copyOrMove, before);
+        row("remote, missing and a FIFO", false, "window", {"remote", "missing.log", "fifo"},
+            copyOrMove, before);
+        row("a file that may only be moved", false, "window", {"a.log"}, Qt::MoveAction, before);
+        row("a file on the search text", false, "search text", {"a.log"}, Qt::CopyAction,
+            before + QStringList{"a.log"});
+        row("a file on a log view", false, "log view", {"a.log"}, copyOrMove,
+            {"first.log", "a.log"});
+        row("two files on a log view", false, "log view", {"a.log", "b.log"}, copyOrMove,
+            {"first.log", "a.log", "b.log"});
+        row("a folder on a log view", false, "log view", {"folder"}, copyOrMove, before);
+        row("a file on the details pane", false, "details", {"b.log"}, copyOrMove,
+            {"first.log", "b.log"});
+        row("safety faults: two files on the window", true, "window", {"a.log", "b.log"},
+            copyOrMove, {"a.log"});
+        row("safety faults: a folder and a file on the log view", true, "log view",
+            {"folder", "b.log"}, copyOrMove, {"b.log"});
+        row("safety faults: a folder on the window", true, "window", {"folder"}, copyOrMove, {""});
+    }
+
+    void drops()
+    {
+        QFETCH(bool, safetyFaultMode);
+        QFETCH(QString, on);
+        QFETCH(QStringList, dropped);
+        QFETCH(int, actions);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, panelFiles);
+
+        const std::unique_ptr<Telvane> window = openWindow(safetyFaultMode);
+        const Field *active = window->activeField();
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &name : dropped)
+            urls << url(name);
+        data.setUrls(urls);
+        QCOMPARE(dragAndDrop(target(*window, on), data, Qt::DropActions(actions)),
+                 qMakePair(accepted, accepted));
+
+        const QList<Field *> fields = panels(*window);
+        QStringList shown;
+        for (const Field *field : fields) {
+            const QString name = QFileInfo(field->fileName()).fileName();
+            shown << name;
+            // The file itself, not its dropped name pasted into the text.
+            QCOMPARE(field->textEdit()->toPlainText(), contents.value(name));
+        }
+        QCOMPARE(shown, panelFiles);
+        QCOMPARE(window->activeField(), active); // new panels leave the active one as it was
+    }
+
+    // Drops that hold no local file go into a log view as before; with a file, the file wins.
+    void textDropsOnALogView_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("text") << "pasted\n" << QStringList() << "pasted\nsecond\n";
+        QTest::newRow("text and a file") << "pasted\n" << QStringList{"a.log"} << "alpha\n";
+        QTest::newRow("a web address")
+            << "" << QStringList{"remote"} << "https://example.com/a.logsecond\n";
+    }
+
+    void textDropsOnALogView()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, dropped);
+        QFETCH(QString, shown);
+        const std::unique_ptr<Telvane> window = openWindow(false);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        VisualizedTextEdit *view = panels(*window).last()->textEdit();
+        view->moveCursor(QTextCursor::Start);
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &name : dropped)
+            urls << url(name);
+        data.setUrls(urls);
+        if (!text.isEmpty())
+            data.setText(text);
+        // Dropped at the very start of the text.
+        const QPoint at = view->cursorRect(view->textCursor()).topLeft() + QPoint(0, 2);
+        QCOMPARE(dragAndDrop(view->viewport(), data, Qt::CopyAction, at), qMakePair(true, true));
+        QCOMPARE(view->toPlainText(), shown);
+        QCOMPARE(panels(*window).size(), 2);
+    }
+
+    void dropWithoutPanelsBringsTheSearchBack()
+    {
+        const std::unique_ptr<Telvane> window = openWindow(false);
+        for (Field *field : panels(*window))
+            field->closeButton()->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QWidget *searchArea = window->findChild<QWidget *>(QStringLiteral("widgetSearch"));
+        QVERIFY(searchArea->isHidden());
+        QMimeData data;
+        data.setUrls({url("b.log")});
+        QCOMPARE(dragAndDrop(window.get(), data, Qt::CopyAction), qMakePair(true, true));
+        QCOMPARE(panels(*window).size(), 1);
+        QVERIFY(!searchArea->isHidden());
+        QCOMPARE(window->activeField(), panels(*window).first());
+    }
+};
+
+QTEST_MAIN(TestDrops)
+#include "tst_drops.moc"
