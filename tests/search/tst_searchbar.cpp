@@ -210,27 +210,6 @@ private slots:
         QCOMPARE(child<QPushButton>("pushButtonShowOrHide")->isVisible(), direction == FindAll);
     }
 
-    void focusSearchTextSelectsIt()
-    {
-        auto *other = new QPushButton(QStringLiteral("elsewhere"));
-        bar->layout()->addWidget(other);
-        bar->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(bar));
-        lineEdit()->setText(QStringLiteral("abc"));
-        lineEdit()->setCursorPosition(1);
-        other->setFocus();
-        QVERIFY(other->hasFocus());
-        bar->focusSearchText();
-        QTRY_VERIFY(lineEdit()->hasFocus());
-        QCOMPARE(lineEdit()->selectedText(), QStringLiteral("abc"));
-        // Again while it has the focus and the text is not selected.
-        lineEdit()->setCursorPosition(2);
-        bar->focusSearchText();
-        QCOMPARE(lineEdit()->selectedText(), QStringLiteral("abc"));
-        QCOMPARE(bar->searchTextEdit(), lineEdit());
-        QCOMPARE(requests.size(), 1); // setting the text searched; focusing does not
-    }
-
     void textColour_data()
     {
         QTest::addColumn<QString>("text");

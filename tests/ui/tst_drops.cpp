@@ -204,22 +204,6 @@ private slots:
         QCOMPARE(view->toPlainText(), shown);
         QCOMPARE(panels(*window).size(), 2);
     }
-
-    void dropWithoutPanelsBringsTheSearchBack()
-    {
-        const std::unique_ptr<Telvane> window = openWindow(false);
-        for (Field *field : panels(*window))
-            field->closeButton()->click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QWidget *searchArea = window->findChild<QWidget *>(QStringLiteral("widgetSearch"));
-        QVERIFY(searchArea->isHidden());
-        QMimeData data;
-        data.setUrls({url("b.log")});
-        QCOMPARE(dragAndDrop(window.get(), data, Qt::CopyAction), qMakePair(true, true));
-        QCOMPARE(panels(*window).size(), 1);
-        QVERIFY(!searchArea->isHidden());
-        QCOMPARE(window->activeField(), panels(*window).first());
-    }
 };
 
 QTEST_MAIN(TestDrops)
