@@ -1,17 +1,21 @@
 #include "ui/field.h"
 
 #include "app/applicationsettings.h"
+#include "logstore/logstore.h"
+#include "logstore/logtail.h"
 #include "searchcore/searchoptions.h"
 #include "telegram/telegramrecord.h"
 #include "ui_field.h"
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
+#include <QAction>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitterHandle>
@@ -57,6 +61,32 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     largeView->hide();
     largeView->setDecodeMode(mode);
     largeView->setId(id);
+
+    follow = new QAction(tr("Follow"), this);
+    follow->setCheckable(true);
+    follow->setShortcut(Qt::Key_F10);
+    follow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(follow);
+    ui->fileContents->setExtraContextActions({follow});
+    largeView->setExtraContextActions({follow});
+    tail = new LogTail(this);
+    note = new QLabel(this);
+    note->setObjectName(QStringLiteral("followNote"));
+    note->hide();
+    ui->verticalLayout_2->insertWidget(3, note);
+    connect(follow, &QAction::toggled, this, &Field::setFollowing);
+    connect(tail, &LogTail::appended, this, [this](const QString &text) {
+        if (!usesLargeView())
+            ui->fileContents->appendLogText(text);
+    });
+    connect(tail, &LogTail::grown, largeView, &LargeLogView::followGrowth);
+    connect(tail, &LogTail::reset, this, &Field::followReset);
+    connect(tail, &LogTail::vanished, this, [this] {
+        note->setText(tr("The file is gone; following waits for it to come back."));
+        note->show();
+    });
+    connect(ui->fileContents, &VisualizedTextEdit::textEditedByUser, this,
+            &Field::stopFollowingAfterEdit);
     ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
 
     for (QObject *watched : std::initializer_list<QObject *>{
@@ -168,6 +198,58 @@ void Field::goTo(const Finding &finding)
         ui->fileContents->goTo(finding);
 }
 
+bool Field::isFollowing() const
+{
+    return follow->isChecked();
+}
+
+QString Field::followNote() const
+{
+    return note->isVisible() || !note->isHidden() ? note->text() : QString();
+}
+
+void Field::setFollowing(bool on)
+{
+    note->hide();
+    if (!on) {
+        tail->stop();
+        return;
+    }
+    const QString name = ui->fileNameInput->currentText();
+    if (usesLargeView()) {
+        tail->start(name, QFileInfo(name).size(), false);
+        largeView->followGrowth(); // what came while following was off
+    } else {
+        tail->start(name, readOffset, true);
+        tail->check();
+    }
+}
+
+void Field::followReset()
+{
+    // Shrunk, replaced or back after vanishing: read again, and keep to the end if there.
+    note->hide();
+    bool atEnd;
+    if (usesLargeView()) {
+        atEnd = largeView->caretPosition().line >= largeView->store().lineCount() - 1;
+    } else {
+        const QTextCursor caret = ui->fileContents->textCursor();
+        atEnd = caret.blockNumber() == ui->fileContents->blockCount() - 1;
+    }
+    const bool opened = openFile(ui->fileNameInput->currentText());
+    if (opened && atEnd)
+        moveCursorToEnd();
+}
+
+void Field::stopFollowingAfterEdit()
+{
+    if (!follow->isChecked())
+        return;
+    follow->setChecked(false);
+    note->setText(tr("Follow stopped: the text was edited."));
+    note->show();
+}
+
 bool Field::usesLargeView() const
 {
     return !largeView->isHidden();
@@ -237,6 +319,7 @@ bool Field::openFile(const QString &fileName)
     if (opened && !large) {
         QTextStream stream(&file);
         content = stream.readAll();
+        readOffset = file.pos();
         large = hasOverlongLine(content);
     }
     largeView->setVisible(large);
@@ -250,6 +333,8 @@ bool Field::openFile(const QString &fileName)
             ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
         }
         largeView->openLog(fileName);
+        if (follow->isChecked())
+            tail->start(fileName, QFileInfo(fileName).size(), false);
         QGuiApplication::restoreOverrideCursor();
         return opened;
     }
@@ -268,6 +353,8 @@ bool Field::openFile(const QString &fileName)
     }
 
     ui->fileContents->setLogText(fileName, content);
+    if (follow->isChecked())
+        tail->start(fileName, opened ? readOffset : 0, true);
     QGuiApplication::restoreOverrideCursor();
     return opened;
 }

@@ -9,6 +9,9 @@
 
 class Finding;
 class LargeLogView;
+class LogTail;
+class QAction;
+class QLabel;
 class QPushButton;
 class SearchOptions;
 class VisualizedTextEdit;
@@ -41,6 +44,10 @@ public:
     LargeLogView *largeLogView() const;
     bool usesLargeView() const;
     void moveCursorToEnd();
+    // Follow: new lines of the file appear as it is written (context menu and F10).
+    QAction *followAction() const { return follow; }
+    bool isFollowing() const;
+    QString followNote() const;
     QPushButton *closeButton() const;
 
 public slots:
@@ -67,8 +74,16 @@ private slots:
 private:
     bool safetyFaultMode() const { return mode.safetyFaults; }
 
+    void setFollowing(bool on);
+    void followReset();
+    void stopFollowingAfterEdit();
+
     std::unique_ptr<Ui::Field> ui;
     LargeLogView *largeView;
+    QAction *follow;
+    LogTail *tail;
+    QLabel *note;
+    qint64 readOffset = 0; // bytes of the file the ordinary view shows
     const DecodeMode mode;
     bool active = false;
 

@@ -166,8 +166,11 @@ void Telvane::addKeys()
     });
     // Only while the search text has the focus; elsewhere Esc keeps its usual meaning.
     addKey(QKeySequence(Qt::Key_Escape), bar->searchTextEdit(), Qt::WidgetShortcut, [this] {
-        if (Field *field = activeField())
-            field->textEdit()->setFocus(Qt::ShortcutFocusReason);
+        if (Field *field = activeField()) {
+            QWidget *view = field->usesLargeView() ? static_cast<QWidget *>(field->largeLogView())
+                                                   : field->textEdit();
+            view->setFocus(Qt::ShortcutFocusReason);
+        }
     });
 }
 

@@ -192,6 +192,22 @@ bool LargeLogView::openLog(const QString &fileName)
     return opened;
 }
 
+void LargeLogView::followGrowth()
+{
+    const bool atEnd = caret.line >= logStore->lineCount() - 1 && !hasSelection();
+    if (logStore->refresh() == LogStore::Refresh::Reopen) {
+        const TextPosition kept = caret;
+        const int scroll = verticalScrollBar()->value();
+        openLog(fileName());
+        if (!atEnd) {
+            setSelection(kept, kept);
+            verticalScrollBar()->setValue(scroll);
+        }
+    }
+    if (atEnd)
+        moveCursorToEnd();
+}
+
 void LargeLogView::closeLog()
 {
     finder->cancel();
@@ -671,6 +687,10 @@ void LargeLogView::contextMenuEvent(QContextMenuEvent *event)
         contextMenu->addSeparator();
         QAction *all = contextMenu->addAction(tr("Select All"), this, &LargeLogView::selectAll);
         all->setShortcut(QKeySequence::SelectAll);
+        if (!extraActions.isEmpty()) {
+            contextMenu->addSeparator();
+            contextMenu->addActions(extraActions);
+        }
     }
     contextMenu->actions().first()->setEnabled(hasSelection());
     contextMenu->popup(event->globalPos());

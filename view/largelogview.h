@@ -51,6 +51,11 @@ public:
     // shows one empty line).
     bool openLog(const QString &fileName);
     void closeLog();
+    // Takes in what a followed file gained: the new lines are indexed, and the view stays at
+    // the end when the caret was on the last line. A file that shrank or was replaced is read
+    // anew.
+    void followGrowth();
+    void setExtraContextActions(const QList<QAction *> &actions) { extraActions = actions; }
     QString fileName() const;
     const LogStore &store() const { return *logStore; }
     bool isIndexing() const;
@@ -154,4 +159,5 @@ private:
     mutable qint64 cachedFirst = -1;
     mutable qint64 cachedCount = -1;
     mutable QStringList cachedTexts;
+    QList<QAction *> extraActions;
 };

@@ -5,6 +5,8 @@
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QTextBlock>
 
@@ -26,6 +28,10 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
 
     connect(this, &QPlainTextEdit::textChanged, searchState, &SearchState::clearNotFoundText);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!changingText)
+            emit textEditedByUser();
+    });
     connect(this, &QPlainTextEdit::blockCountChanged, this, &VisualizedTextEdit::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &VisualizedTextEdit::updateLineNumberArea);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
@@ -71,7 +77,9 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
         applyMargins(newGutterWidth);
     }
     loadingText = true;
+    changingText = true;
     setPlainText(text);
+    changingText = false;
     loadingText = false;
     applyMargins(lineNumberAreaWidth());
     // The areas were placed while the view was empty; with unchanged margins nothing moves them.
@@ -79,6 +87,33 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
     document()->setMetaInformation(QTextDocument::DocumentTitle, fileName);
     lineSelectionChanged = true;
     scheduleLineDetails();
+}
+
+void VisualizedTextEdit::appendLogText(const QString &text)
+{
+    const QTextCursor caret = textCursor();
+    const bool atEnd = caret.blockNumber() == blockCount() - 1 && !caret.hasSelection();
+    changingText = true;
+    // Followed text is no edit to undo; the undo history would only grow with it.
+    document()->setUndoRedoEnabled(false);
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    document()->setUndoRedoEnabled(true);
+    changingText = false;
+    if (atEnd)
+        moveCursorToEnd();
+}
+
+void VisualizedTextEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu(event->pos());
+    if (!extraActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(extraActions);
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 void VisualizedTextEdit::setId(unsigned id)

@@ -24,6 +24,11 @@ public:
     ~VisualizedTextEdit() override;
 
     void setLogText(const QString &fileName, const QString &text);
+    // Adds text a followed file gained at the end; the view stays at the end when the caret was
+    // on the last line, else where the reader is.
+    void appendLogText(const QString &text);
+    // Actions the context menu offers after the standard ones.
+    void setExtraContextActions(const QList<QAction *> &actions) { extraActions = actions; }
     void setId(unsigned id);
     void moveCursorToEnd();
 
@@ -61,6 +66,8 @@ signals:
     void start(QString fileName, QString searchText);
     void found(const Finding &finding);
     void end(int count);
+    // The user changed the text (typing, pasting, undo); loading and appending do not count.
+    void textEditedByUser();
 
 public slots:
     void findAll(QString keyword, Qt::CaseSensitivity caseSensivity);
@@ -69,6 +76,7 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private slots:
     void updateMargins(int newBlockCount);
@@ -97,5 +105,7 @@ private:
     QPalette foundPalette;
     bool loadingText = false; // margins wait while setLogText replaces the document
     bool detailsScheduled = false;
+    bool changingText = false; // the program, not the user, changes the text
+    QList<QAction *> extraActions;
     DecodeMode decodeMode;
 };
