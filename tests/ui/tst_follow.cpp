@@ -1,0 +1,137 @@
+// Following a log while it is written, in both views: appends, the end kept or not, edits,
+// truncation, replacement and a file that vanishes and comes back.
+#include "app/applicationsettings.h"
+#include "logstore/logstore.h"
+#include "tests/testsupport.h"
+#include "ui/field.h"
+#include "view/largelogview.h"
+#include "view/visualizedtextedit.h"
+
+#include <QAction>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <QtWidgets>
+
+namespace
+{
+// A line long enough to send the log to the large-log view.
+const QByteArray longLine = QByteArray(12000, 'x') + '\n';
+
+bool append(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+} // namespace
+
+class TestFollow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // The lines the panel shows, as text, whichever view shows them.
+    static QStringList shownLines(const Field &field)
+    {
+        if (field.usesLargeView()) {
+            const LogStore &store = field.largeLogView()->store();
+            return store.lineTexts(0, store.lineCount());
+        }
+        return field.textEdit()->toPlainText().split(QLatin1Char('\n'));
+    }
+    static qint64 caretLine(const Field &field)
+    {
+        return field.usesLargeView() ? field.largeLogView()->caretPosition().line
+                                     : field.textEdit()->textCursor().blockNumber();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(testsupport::useTempFolder(dir));
+    }
+
+    void follows_data()
+    {
+        QTest::addColumn<bool>("large");
+        QTest::addColumn<bool>("atEnd");
+        QTest::newRow("ordinary view, caret at the end") << false << true;
+        QTest::newRow("ordinary view, caret above") << false << false;
+        QTest::newRow("large-log view, caret at the end") << true << true;
+        QTest::newRow("large-log view, caret above") << true << false;
+    }
+
+    void follows()
+    {
+        QFETCH(bool, large);
+        QFETCH(bool, atEnd);
+        const QString path = dir.filePath(QStringLiteral("follow.log"));
+        const QByteArray start = (large ? longLine : QByteArray()) + "one\ntwo\n";
+        QVERIFY(testsupport::writeFile(path, start));
+        Field field(nullptr, QString());
+        field.resize(600, 400);
+        field.show();
+        QVERIFY(field.openFileAndMoveCursorToEnd(path));
+        QCOMPARE(field.usesLargeView(), large);
+        if (large)
+            QTRY_VERIFY(!field.largeLogView()->isIndexing());
+        if (!atEnd) {
+            if (large)
+                field.largeLogView()->setSelection({0, 0}, {0, 0});
+            else
+                field.textEdit()->setTextCursor(QTextCursor(field.textEdit()->document()));
+        }
+        QVERIFY(!field.isFollowing());
+        field.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&field)); // F10 is a shortcut of the window's panel
+        QTest::keyClick(&field, Qt::Key_F10);
+        QVERIFY2(field.isFollowing(), qPrintable(field.followNote()));
+
+        // A line in two writes, then a received telegram whose three lines come one by one.
+        QVERIFY(append(path, "thr"));
+        QVERIFY(append(path, "ee\n"));
+        QTRY_COMPARE(shownLines(field).mid(shownLines(field).size() - 2),
+                     (QStringList{"three", ""}));
+        QVERIFY(shownLines(field).contains(QStringLiteral("two")));
+        QCOMPARE(caretLine(field), atEnd ? shownLines(field).size() - 1 : 0);
+
+        // Shrinking reads the file anew.
+        QVERIFY(testsupport::writeFile(path, start.left(start.size() - 4)));
+        const auto lastTwo = [&] { return shownLines(field).mid(shownLines(field).size() - 2); };
+        QTRY_COMPARE(lastTwo(), (QStringList{"one", ""}));
+        // Gone: the lines stay; back: read again.
+        QVERIFY(QFile::rename(path, path + ".away"));
+        QTest::qWait(1200);
+        QCOMPARE(lastTwo(), (QStringList{"one", ""}));
+        QVERIFY(testsupport::writeFile(path, start + "back\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(shownLines(field).contains(QStringLiteral("back")), 5000);
+        QFile::remove(path + ".away");
+
+        // Off: nothing more arrives.
+        field.followAction()->setChecked(false);
+        QVERIFY(append(path, "later\n"));
+        QTest::qWait(1200);
+        QVERIFY(!shownLines(field).contains(QStringLiteral("later")));
+    }
+
+    // Typing into the ordinary view stops following and says so.
+    void editStopsFollowing()
+    {
+        const QString path = dir.filePath(QStringLiteral("edited.log"));
+        QVERIFY(testsupport::writeFile(path, "one\n"));
+        Field field(nullptr, path);
+        field.show();
+        field.followAction()->setChecked(true);
+        QTest::keyClicks(field.textEdit(), QStringLiteral("x"));
+        QVERIFY(!field.isFollowing());
+        QVERIFY(!field.followNote().isEmpty());
+        QVERIFY(append(path, "two\n"));
+        QTest::qWait(1200);
+        QVERIFY(!field.textEdit()->toPlainText().contains(QStringLiteral("two")));
+    }
+};
+
+QTEST_MAIN(TestFollow)
+#include "tst_follow.moc"
