@@ -216,41 +216,53 @@ private slots:
         QVERIFY(field->findChild<QWidget *>(QStringLiteral("pushButtonCloseField"))->isHidden());
     }
 
-    void addingKeepsTheActivePanel()
+    // Three panels, the one that matters first, in the middle or last: a click makes it the
+    // only active one, adding keeps it, only it answers a search, closing it leaves at most one
+    // active and a panel added then takes over only if none is, and the session keeps the order.
+    void panelRulesWithThreePanels_data()
     {
-        settings().setValue("FileNames", "");
-        Telvane window(false);
-        createFields(window, {"a", "b", "c"});
-        QCOMPARE(activeStates(window), (QList<bool>{true, false, false, false}));
+        QTest::addColumn<int>("index");
+        QTest::newRow("first") << 0;
+        QTest::newRow("middle") << 1;
+        QTest::newRow("last") << 2;
     }
 
-    void clickActivatesOnePanel()
+    void panelRulesWithThreePanels()
     {
-        settings().setValue("FileNames", ";;");
-        Telvane window(false);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QList<Field *> fields = panels(window);
-        QTest::mouseClick(fields[2]->textEdit()->viewport(), Qt::LeftButton);
-        QCOMPARE(activeStates(window), (QList<bool>{false, false, true}));
-        QTest::mouseClick(fields[1]->findChild<QWidget *>(QStringLiteral("pushButtonReload")),
-                          Qt::LeftButton);
-        QCOMPARE(activeStates(window), (QList<bool>{false, true, false}));
-    }
+        QFETCH(int, index);
+        QStringList names;
+        for (const char *name : {"a.log", "b.log", "c.log"})
+            names << writeLog(name, "needle in " + QByteArray(name) + "\n");
+        settings().setValue("FileNames", names.join(';'));
+        {
+            Telvane window(false);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QList<Field *> fields = panels(window);
+            QTest::mouseClick(fields[index]->textEdit()->viewport(), Qt::LeftButton);
+            QList<bool> expected{false, false, false};
+            expected[index] = true;
+            QCOMPARE(activeStates(window), expected);
+            createFields(window, {names.at(index)});
+            QCOMPARE(activeStates(window), expected + QList<bool>{false});
 
-    void closingTheActivePanelLeavesNoneActive()
-    {
-        settings().setValue("FileNames", ";");
-        Telvane window(false);
-        const unsigned closedId = panels(window).first()->id;
-        closePanel(panels(window).first());
-        QCOMPARE(activeStates(window), QList<bool>{false});
-        QCOMPARE(window.fieldById(closedId), nullptr);
-        QCOMPARE(window.fieldById(panels(window).first()->id), panels(window).first());
+            SearchBar *bar = window.searchBar();
+            bar->searchTextEdit()->setText(QStringLiteral("needle"));
+            for (int i = 0; i < fields.size(); ++i)
+                QCOMPARE(fields[i]->textEdit()->textCursor().hasSelection(), i == index);
 
-        // A new panel becomes the active one because none is.
-        createFields(window, {"x"});
-        QCOMPARE(activeStates(window), (QList<bool>{false, true}));
+            const unsigned closedId = fields[index]->id;
+            closePanel(fields[index]);
+            QCOMPARE(window.fieldById(closedId), nullptr);
+            // None stays active, unless the focus moved on into a neighbour, which it activates.
+            const QList<bool> after = activeStates(window);
+            QVERIFY(after.count(true) <= 1);
+            createFields(window, {""});
+            QCOMPARE(activeStates(window), after + QList<bool>{!after.contains(true)});
+            closeWindow(window);
+        }
+        names.removeAt(index);
+        QCOMPARE(settings().fileNames().mid(0, 2), names);
     }
 
     void searchAreaFollowsPanels()
