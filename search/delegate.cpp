@@ -24,16 +24,16 @@ ShownRow shownRow(const QString &text, int start, int length)
     if (text.size() <= limit)
         return {text, start, length};
     const QChar ellipsis(0x2026);
-    const int context = limit / 8;
     length = qMin(length, limit / 2);
-    if (start + length + context < limit)
+    if (start + length < limit)
         return {text.left(limit - 1) + ellipsis, start, length};
-    // The row's start, then the match with some text on either side.
-    const int head = limit / 4;
-    const int from = qMax(head, start - context);
-    const int to = qMin(text.size(), start + length + context);
+    // The row's start, then the match a little further on, so that it shows without scrolling.
+    const int head = 64;
+    const int before = 64;
+    const int from = qMax(head, start - before);
+    const int to = qMin(text.size(), from + limit - head - 2);
     QString shown;
-    shown.reserve(head + 2 + to - from);
+    shown.reserve(limit);
     shown.append(text.constData(), head).append(ellipsis).append(text.constData() + from, to - from);
     if (to < text.size())
         shown.append(ellipsis);
