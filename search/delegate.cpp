@@ -34,7 +34,9 @@ ShownRow shownRow(const QString &text, int start, int length)
     const int to = qMin(text.size(), from + limit - head - 2);
     QString shown;
     shown.reserve(limit);
-    shown.append(text.constData(), head).append(ellipsis).append(text.constData() + from, to - from);
+    shown.append(text.constData(), head)
+        .append(ellipsis)
+        .append(text.constData() + from, to - from);
     if (to < text.size())
         shown.append(ellipsis);
     return {shown, head + 1 + start - from, length};

@@ -29,8 +29,7 @@ SearchResultsList::SearchResultsList(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QAbstractItemView::doubleClicked, this,
-            &SearchResultsList::onRowDoubleClicked);
+    connect(this, &QAbstractItemView::doubleClicked, this, &SearchResultsList::onRowDoubleClicked);
 }
 
 int SearchResultsList::count() const
@@ -233,8 +232,7 @@ void SearchResultsList::paintEvent(QPaintEvent *event)
     }
     // A row wider than its estimate (tabs) widens the scrolled area.
     if (delegate->widestPaintedRow() > widest)
-        QMetaObject::invokeMethod(this, &SearchResultsList::updateGeometries,
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &SearchResultsList::updateGeometries, Qt::QueuedConnection);
 }
 
 void SearchResultsList::scrollContentsBy(int, int)

@@ -147,7 +147,6 @@ void SearchResultsModel::appendBatch(const FoundBatch &batch)
     Search &search = currentSearch();
     if (!search.lineText)
         search.lineText = batch.lineText;
-    rows.reserve(rows.size() + batch.records.size());
     for (const FoundRecord &record : batch.records) {
         rows.append(Row{record.lineNumber, record.column, record.length, record.position,
                         record.fieldId, -1, SearchResultsList::ResultLine});
@@ -161,7 +160,6 @@ void SearchResultsModel::clear()
     announceTimer.stop();
     beginResetModel();
     rows.clear();
-    rows.squeeze();
     announced = 0;
     labels.clear();
     lineTexts.clear();
@@ -189,8 +187,7 @@ SearchResultsList::LineType SearchResultsModel::lineType(int row) const
 
 int SearchResultsModel::headerRowsBefore(int row) const
 {
-    return int(std::lower_bound(headerRows.cbegin(), headerRows.cend(), row) -
-               headerRows.cbegin());
+    return int(std::lower_bound(headerRows.cbegin(), headerRows.cend(), row) - headerRows.cbegin());
 }
 
 void SearchResultsModel::appendLabel(const QString &text, SearchResultsList::LineType type)

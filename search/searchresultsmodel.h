@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <QVector>
 
+#include <memory>
+#include <vector>
+
 class Finding;
 
 // The rows of the results list as compact records: a match keeps its numbers, and its line text
@@ -49,6 +52,34 @@ public:
     int widestRowCharacters() const { return widestRow; }
 
 private:
+    // Rows in blocks of a fixed size: growing never copies the rows or holds twice their room.
+    class RowStore
+    {
+    public:
+        int size() const { return count; }
+        bool isEmpty() const { return count == 0; }
+        const Row &at(int row) const { return blocks[size_t(row) >> blockBits][row & blockMask]; }
+        const Row &last() const { return at(count - 1); }
+        void append(const Row &row)
+        {
+            if ((count & blockMask) == 0)
+                blocks.emplace_back(new Row[blockMask + 1]);
+            blocks.back()[count & blockMask] = row;
+            ++count;
+        }
+        void clear()
+        {
+            blocks.clear();
+            count = 0;
+        }
+
+    private:
+        static constexpr int blockBits = 14;
+        static constexpr int blockMask = (1 << blockBits) - 1;
+        std::vector<std::unique_ptr<Row[]>> blocks;
+        int count = 0;
+    };
+
     // A header and the rows after it; rows before the first header form a search without one.
     struct Search {
         int firstRow;
@@ -60,7 +91,7 @@ private:
     QString lineText(int row) const;
     Search &currentSearch();
 
-    QVector<Row> rows;
+    RowStore rows;
     int announced = 0;
     QStringList labels;
     QVector<QString> lineTexts;
@@ -69,6 +100,3 @@ private:
     int widestRow = 0;
     QTimer announceTimer;
 };
-
-// Grown in place: the row store is the bulk of a big result list.
-Q_DECLARE_TYPEINFO(SearchResultsModel::Row, Q_PRIMITIVE_TYPE);

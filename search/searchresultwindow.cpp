@@ -2,6 +2,7 @@
 
 #include "search/searchresultslist.h"
 #include "search/searchresultsmodel.h"
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "ui_searchresultwindow.h"
 
@@ -29,6 +30,13 @@ QLabel *SearchResultWindow::searchProgressLabel() const
 QPushButton *SearchResultWindow::cancelSearchButton() const
 {
     return ui->pushButtonCancelSearch;
+}
+
+void SearchResultWindow::followFindAll(FindAllScan *scan)
+{
+    connect(scan, &FindAllScan::foundBatch, this, &SearchResultWindow::onResultsFound);
+    connect(scan, &FindAllScan::progress, this, &SearchResultWindow::setSearchProgress);
+    connect(this, &SearchResultWindow::cancelRequested, scan, &FindAllScan::cancel);
 }
 
 void SearchResultWindow::onSearchStarted(const QString &fileName, const QString &searchText)

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class FindAllScan;
 class Finding;
 class QLabel;
 class QPushButton;
@@ -33,6 +34,11 @@ public:
     QPushButton *cancelSearchButton() const;
     // Between a search's start and its end.
     bool isSearchRunning() const { return searchRunning; }
+
+    // Takes the matches of `scan` in batches and shows its progress; Cancel, a new search and
+    // Clear end it. This replaces a connection to the view's per-match `found`; the view's
+    // `start` and `end` still go to onSearchStarted and onSearchEnd.
+    void followFindAll(FindAllScan *scan);
 
 public slots:
     void onSearchStarted(const QString &fileName, const QString &searchText);

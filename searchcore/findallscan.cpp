@@ -50,8 +50,8 @@ void FindAllScan::run(Job newJob)
 
 LineTextSource FindAllScan::guardedSource(LineTextSource source) const
 {
-    return [generation = std::weak_ptr<const int>(contentGeneration),
-            atStart = *contentGeneration, source = std::move(source)](int lineNumber) {
+    return [generation = std::weak_ptr<const int>(contentGeneration), atStart = *contentGeneration,
+            source = std::move(source)](int lineNumber) {
         const std::shared_ptr<const int> now = generation.lock();
         return now && *now == atStart && source ? source(lineNumber) : QString();
     };

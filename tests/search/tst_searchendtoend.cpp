@@ -107,8 +107,9 @@ private slots:
         QVERIFY(window->searchResultWindow()->isVisible());
         QTRY_COMPARE(list()->count(), 302);
         QCOMPARE(rowText(0), QStringLiteral("Text to search: Received\nFilename: ") + first);
-        QCOMPARE(rowText(151),
-                 QStringLiteral("    Line 151: 2020-12-16 10:54:30 [Comm] Received: [01 02 00 00]"));
+        QCOMPARE(
+            rowText(151),
+            QStringLiteral("    Line 151: 2020-12-16 10:54:30 [Comm] Received: [01 02 00 00]"));
         QCOMPARE(rowText(301), QStringLiteral("Summary: Found 300 matches"));
 
         // Show/Hide and Clear Results are wired by the main window.

@@ -2,6 +2,7 @@
 #include "search/searchresultslist.h"
 #include "search/searchresultsmodel.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "searchcore/foundrecord.h"
 
@@ -266,6 +267,55 @@ private slots:
         QVERIFY(!window->isSearchRunning());
         window->onPushButtonClearPressed();
         QCOMPARE(cancels.count(), 2);
+    }
+
+    // The pane on a scan: rows come in batches while it goes on, the progress shows, and
+    // Cancel ends it with the rows found so far above the summary.
+    void paneFollowsAFindAllScan_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("to the end") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    void paneFollowsAFindAllScan()
+    {
+        QFETCH(bool, cancel);
+        QStringList lines;
+        for (int i = 0; i < 2000; ++i)
+            lines << (i % 4 ? QStringLiteral("x") : QStringLiteral("ab a"));
+        FindAllScan scan;
+        scan.setSliceMilliseconds(0);
+        window->followFindAll(&scan);
+        FindAllScan::Job job;
+        job.keyword = QStringLiteral("a");
+        job.lineCount = lines.size();
+        job.nextLine = [lines, next = 0, position = 0](QString *text, int *at) mutable {
+            if (next == lines.size())
+                return false;
+            *text = lines.at(next++);
+            *at = position;
+            position += text->size() + 1;
+            return true;
+        };
+        job.lineText = [lines](int lineNumber) { return lines.value(lineNumber - 1); };
+        job.ended = [this](int count) { window->onSearchEnd(count); };
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("a"));
+        scan.run(job);
+        QVERIFY(scan.isRunning());
+        QVERIFY(list()->count() > 1 && list()->count() < 1000);
+        QVERIFY(window->searchProgressLabel()->text() != QStringLiteral("Searching... 0%"));
+        if (cancel)
+            QTest::mouseClick(window->cancelSearchButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window->isSearchRunning());
+        QVERIFY(!scan.isRunning());
+        const int rows = list()->count();
+        QVERIFY(cancel ? rows < 1002 : rows == 1002);
+        QCOMPARE(text(rows - 1), QStringLiteral("Summary: Found %1 matches").arg(rows - 2));
+        for (int row = 1; row < rows - 1; ++row) {
+            QCOMPARE(text(row), QStringLiteral("    Line %1: ab a").arg((row - 1) / 2 * 4 + 1));
+            QCOMPARE(data(row, SearchResultsList::ColumnRole).toInt(), row % 2 ? 0 : 3);
+        }
     }
 
     void delegateHighlightsTheMatch_data()

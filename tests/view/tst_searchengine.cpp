@@ -539,7 +539,8 @@ private slots:
         QFETCH(quint32, seed);
         QFETCH(QString, keyword);
         QFETCH(bool, caseSensitive);
-        const Qt::CaseSensitivity sensitivity = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        const Qt::CaseSensitivity sensitivity =
+            caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         load(randomDocument(seed, 3000));
         edit->setId(42);
         scan()->setSliceMilliseconds(0);
