@@ -137,7 +137,8 @@ void SearchResultsModel::appendFinding(const Finding &finding)
     }
     rows.append(Row{finding.lineNumber, finding.column, finding.length, finding.position,
                     finding.fieldId, lineTexts.size() - 1, SearchResultsList::ResultLine});
-    announceTimer.start();
+    if (!announceTimer.isActive())
+        announceTimer.start();
 }
 
 void SearchResultsModel::appendBatch(const FoundBatch &batch)

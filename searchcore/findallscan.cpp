@@ -8,8 +8,8 @@ namespace
 const int batchMetaTypeId = qRegisterMetaType<FoundBatch>("FoundBatch");
 const int recordsMetaTypeId = qRegisterMetaType<QVector<FoundRecord>>("QVector<FoundRecord>");
 
-// Lines scanned between two looks at the clock.
-const int linesPerClockCheck = 64;
+// Steps of the scan between two looks at the clock.
+const int stepsPerClockCheck = 64;
 } // namespace
 
 FindAllScan::FindAllScan(QObject *parent) : QObject(parent)
@@ -41,6 +41,8 @@ void FindAllScan::run(Job newJob)
     count = 0;
     linesRead = 0;
     reportedPercent = -1;
+    line.clear();
+    from = -1;
     if (job.keyword.isEmpty() || !job.nextLine) { // an empty text would match everywhere
         finish();
         return;
@@ -83,32 +85,36 @@ void FindAllScan::scanSlice()
     const int length = keyword.length();
     // A copy, which a receiver that ends the run cannot destroy while it is being called.
     const auto eachMatch = job.eachMatch;
-    QString line;
-    int position = 0;
     bool done = false;
-    for (int scanned = 1;; ++scanned) {
-        if (scanned % linesPerClockCheck == 0 && clock.elapsed() >= sliceMilliseconds)
+    // A step reads a line or finds the next match in it, so that a line full of matches is
+    // left half-way when the slice's time is up.
+    for (int steps = 1;; ++steps) {
+        if (steps % stepsPerClockCheck == 0 && clock.elapsed() >= sliceMilliseconds)
             break;
-        if (!job.nextLine(&line, &position)) {
-            done = true;
-            break;
-        }
-        const int lineNumber = ++linesRead;
-        for (int from = 0; from < line.length();) {
-            const int column = line.indexOf(keyword, from, job.caseSensitivity);
-            if (column < 0)
+        if (from < 0) {
+            if (!job.nextLine(&line, &linePosition)) {
+                done = true;
                 break;
-            const FoundRecord record{lineNumber, column, length, position + column + length,
-                                     job.fieldId};
-            pending.records.append(record);
-            pending.longestLine = qMax(pending.longestLine, line.length());
-            ++count;
-            if (eachMatch) {
-                eachMatch(record, line);
-                if (runNumber != run || !running)
-                    return; // a receiver cancelled or started another scan
             }
-            from = column + length;
+            ++linesRead;
+            from = 0;
+        }
+        const int column =
+            from < line.length() ? line.indexOf(keyword, from, job.caseSensitivity) : -1;
+        if (column < 0) {
+            from = -1;
+            continue;
+        }
+        from = column + length;
+        const FoundRecord record{linesRead, column, length, linePosition + column + length,
+                                 job.fieldId};
+        pending.records.append(record);
+        pending.longestLine = qMax(pending.longestLine, line.length());
+        ++count;
+        if (eachMatch) {
+            eachMatch(record, line);
+            if (runNumber != run || !running)
+                return; // a receiver cancelled or started another scan
         }
     }
     if (!flush(run))
@@ -148,6 +154,7 @@ void FindAllScan::finish()
     const std::function<void(int)> ended = std::move(job.ended);
     job = Job(); // lets go of the log
     pending = FoundBatch();
+    line.clear();
     if (ended)
         ended(total);
 }

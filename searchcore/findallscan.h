@@ -74,6 +74,9 @@ private:
     quint64 runNumber = 0;
     int count = 0;
     int linesRead = 0;
+    QString line; // the line being scanned
+    int linePosition = 0;
+    int from = -1; // where the search goes on in `line`; -1: at the next line
     int reportedPercent = -1;
     int sliceMilliseconds = 20;
     std::shared_ptr<int> contentGeneration = std::make_shared<int>(0);
