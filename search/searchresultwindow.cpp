@@ -6,6 +6,8 @@
 #include "searchcore/finding.h"
 #include "ui_searchresultwindow.h"
 
+#include <QMetaMethod>
+
 SearchResultWindow::SearchResultWindow(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::searchResults>())
 {
@@ -88,5 +90,8 @@ void SearchResultWindow::onPushButtonClearPressed()
 
 void SearchResultWindow::showProgress(bool shown)
 {
+    // Cancel only where someone listens for it.
+    ui->pushButtonCancelSearch->setVisible(
+        isSignalConnected(QMetaMethod::fromSignal(&SearchResultWindow::cancelRequested)));
     ui->widgetSearchProgress->setVisible(shown);
 }

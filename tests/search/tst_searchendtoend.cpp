@@ -2,6 +2,7 @@
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/findallscan.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
@@ -142,6 +143,32 @@ private slots:
         QTest::mousePress(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
         QTest::mouseRelease(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
         QCOMPARE(list()->count(), 0);
+    }
+
+    // A find-all goes on from the event loop: the pane fills while it runs and shows how far
+    // it has come, and the search bar takes keys meanwhile.
+    void findAllGoesOnWhileTheWindowResponds()
+    {
+        window->searchResultWindow()->onPushButtonClearPressed();
+        FindAllScan *scan = FindAllScan::of(edit(0));
+        scan->setSliceMilliseconds(0);
+        lineEdit()->setText(QStringLiteral("Received"));
+        QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QVERIFY(scan->isRunning());
+        QVERIFY(list()->count() < 302);
+        QVERIFY(window->searchResultWindow()->searchProgressLabel()->isVisible());
+        QTest::keyClicks(lineEdit(), QStringLiteral(":"));
+        QCOMPARE(lineEdit()->text(), QStringLiteral("Received:"));
+        QTRY_COMPARE(list()->count(), 302);
+        QVERIFY(!window->searchResultWindow()->searchProgressLabel()->isVisible());
+        QCOMPARE(rowText(301), QStringLiteral("Summary: Found 300 matches"));
+        QCOMPARE(
+            rowText(300),
+            QStringLiteral("    Line 300: 2020-12-16 10:54:59 [Comm] Received: [61 02 00 00]"));
+        scan->setSliceMilliseconds(20);
+        lineEdit()->clear();
+        window->searchResultWindow()->onPushButtonClearPressed();
     }
 
     void rowsOfAClosedPanelDoNothing()

@@ -230,11 +230,17 @@ private slots:
 
     void progressAndCancel()
     {
+        // Without anyone to cancel the search there is no Cancel.
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
+        QVERIFY(window->searchProgressLabel()->isVisible());
+        QVERIFY(!window->cancelSearchButton()->isVisible());
+        window->onSearchEnd(0);
+
         QSignalSpy cancels(window, &SearchResultWindow::cancelRequested);
         QVERIFY(!window->isSearchRunning());
         window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
         QVERIFY(window->isSearchRunning());
-        QVERIFY(window->searchProgressLabel()->isVisible());
+        QVERIFY(window->cancelSearchButton()->isVisible());
         QCOMPARE(window->searchProgressLabel()->text(), QStringLiteral("Searching... 0%"));
         window->setSearchProgress(45);
         QCOMPARE(window->searchProgressLabel()->text(), QStringLiteral("Searching... 45%"));
