@@ -85,6 +85,9 @@ void SearchResultWindow::onPushButtonClearPressed()
 {
     if (searchRunning)
         emit cancelRequested();
+    // A search that did not answer (its panel is gone) is forgotten with its rows.
+    searchRunning = false;
+    showProgress(false);
     ui->resultsList->resultsModel()->clear();
 }
 

@@ -234,7 +234,9 @@ private slots:
         window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
         QVERIFY(window->searchProgressLabel()->isVisible());
         QVERIFY(!window->cancelSearchButton()->isVisible());
-        window->onSearchEnd(0);
+        window->onPushButtonClearPressed(); // a search that never ends is forgotten
+        QVERIFY(!window->isSearchRunning());
+        QVERIFY(!window->searchProgressLabel()->isVisible());
 
         QSignalSpy cancels(window, &SearchResultWindow::cancelRequested);
         QVERIFY(!window->isSearchRunning());
