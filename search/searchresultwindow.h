@@ -1,13 +1,16 @@
 #pragma once
 
+#include "searchcore/foundrecord.h"
+
 #include <QString>
-#include <QStringList>
-#include <QVector>
 #include <QWidget>
 
 #include <memory>
 
+class FindAllScan;
 class Finding;
+class QLabel;
+class QPushButton;
 class SearchResultsList;
 
 namespace Ui
@@ -15,7 +18,9 @@ namespace Ui
 class searchResults;
 }
 
-// The pane under the panels that lists what find-all searches report.
+// The pane under the panels that lists what find-all searches report. While a find-all runs it
+// shows its progress and a Cancel button, which asks for the end of the search by
+// `cancelRequested`.
 class SearchResultWindow : public QWidget
 {
     Q_OBJECT
@@ -25,26 +30,33 @@ public:
     ~SearchResultWindow() override;
 
     SearchResultsList *resultsList() const;
+    QLabel *searchProgressLabel() const;
+    QPushButton *cancelSearchButton() const;
+    // Between a search's start and its end.
+    bool isSearchRunning() const { return searchRunning; }
+
+    // Takes the matches of `scan` in batches and shows its progress; Cancel, a new search and
+    // Clear end it. This replaces a connection to the view's per-match `found`; the view's
+    // `start` and `end` still go to onSearchStarted and onSearchEnd.
+    void followFindAll(FindAllScan *scan);
 
 public slots:
     void onSearchStarted(const QString &fileName, const QString &searchText);
     void onResultFound(const Finding &finding);
     void onSearchEnd(int results);
     void onPushButtonClearPressed();
+    // Matches of the running search, in document order.
+    void onResultsFound(const FoundBatch &batch);
+    void setSearchProgress(int percent);
+
+signals:
+    // The running search should end; its end arrives by onSearchEnd as usual. Sent by the
+    // Cancel button, and before a new search starts or the list is cleared while one runs.
+    void cancelRequested();
 
 private:
-    struct PendingRow {
-        int lineNumber;
-        int column;
-        int length;
-        unsigned fieldId;
-        int position;
-    };
-    void appendPendingRows();
+    void showProgress(bool shown);
 
     std::unique_ptr<Ui::searchResults> ui;
-    // Result rows of the running find-all, added to the list in one batch when it ends.
-    bool collecting = false;
-    QStringList pendingTexts;
-    QVector<PendingRow> pendingRows;
+    bool searchRunning = false;
 };

@@ -1,11 +1,14 @@
 #include "view/visualizedtextedit.h"
 
 #include "app/scopetimer.h"
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "searchcore/searchoptions.h"
 #include "searchcore/searchstate.h"
 #include "searchcore/searchtext.h"
 
+#include <QMetaMethod>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStringMatcher>
 #include <QTextBlock>
@@ -162,34 +165,43 @@ void VisualizedTextEdit::search(const SearchOptions &options)
 
 void VisualizedTextEdit::findAll(QString keyword, Qt::CaseSensitivity caseSensivity)
 {
+    // One find-all at a time: a running one ends, with what it found so far, before this one
+    // starts. The scan goes on from the event loop; a change of the text ends it.
+    FindAllScan *scan = FindAllScan::of(this);
+    scan->cancel();
+    connect(this, &QPlainTextEdit::textChanged, scan, &FindAllScan::contentChanged,
+            Qt::UniqueConnection);
     emit start(document()->metaInformation(QTextDocument::DocumentTitle), keyword);
-    if (keyword.isEmpty()) { // an empty text would match everywhere without moving on
-        emit end(0);
-        return;
-    }
-    const unsigned fieldId = property("id").toUInt();
-    const int length = keyword.length();
-    int count = 0;
-    int lineNumber = 1;
-    for (QTextBlock block = document()->begin(); block.isValid();
-         block = block.next(), ++lineNumber) {
-        const QString line = block.text();
-        int from = 0;
-        int blockPosition = -1; // looked up only for lines that match
-        while (from < line.length()) {
-            const int column = line.indexOf(keyword, from, caseSensivity);
-            if (column < 0)
-                break;
-            if (blockPosition < 0)
-                blockPosition = block.position();
-            const Finding finding(this, lineNumber, line, column, length, fieldId,
-                                  blockPosition + column + length);
-            emit found(finding);
-            ++count;
-            from = column + length;
-        }
-    }
-    emit end(count);
+
+    QTextDocument *doc = document();
+    FindAllScan::Job job;
+    job.keyword = keyword;
+    job.caseSensitivity = caseSensivity;
+    job.fieldId = property("id").toUInt();
+    job.lineCount = doc->blockCount();
+    job.nextLine = [block = doc->begin(), next = 0](QString *text, int *position) mutable {
+        if (!block.isValid())
+            return false;
+        *text = block.text();
+        *position = next;
+        next += block.length();
+        block = block.next();
+        return true;
+    };
+    job.lineText = scan->guardedSource([doc = QPointer<QTextDocument>(doc)](int lineNumber) {
+        return doc ? doc->findBlockByNumber(lineNumber - 1).text() : QString();
+    });
+    // Findings are built only while someone listens for them.
+    const QMetaMethod foundSignal = QMetaMethod::fromSignal(&VisualizedTextEdit::found);
+    job.eachMatch = [this, foundSignal](const FoundRecord &record, const QString &line) {
+        if (!isSignalConnected(foundSignal))
+            return;
+        const Finding finding(this, record.lineNumber, line, record.column, record.length,
+                              record.fieldId, record.position);
+        emit found(finding);
+    };
+    job.ended = [this](int count) { emit end(count); };
+    scan->run(std::move(job));
 }
 
 void VisualizedTextEdit::goTo(const Finding &finding)

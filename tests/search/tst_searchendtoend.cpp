@@ -2,6 +2,7 @@
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/findallscan.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
@@ -15,9 +16,9 @@
 namespace
 {
 // A user's double-click: QTest's own sends only the second click of the pair.
-void doubleClick(QListWidget *list, QListWidgetItem *item)
+void doubleClick(SearchResultsList *list, int row)
 {
-    const QPoint centre = list->visualItemRect(item).center();
+    const QPoint centre = list->visualRect(list->index(row)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
 }
@@ -39,6 +40,7 @@ private:
     }
     QLineEdit *lineEdit() const { return barChild<QLineEdit>("lineEditSearchText"); }
     SearchResultsList *list() const { return window->searchResultWindow()->resultsList(); }
+    QString rowText(int row) const { return list()->index(row).data().toString(); }
     VisualizedTextEdit *edit(unsigned id) const { return window->fieldById(id)->textEdit(); }
 
 private slots:
@@ -104,10 +106,12 @@ private slots:
         QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
         QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
         QVERIFY(window->searchResultWindow()->isVisible());
-        QCOMPARE(list()->count(), 302);
-        QCOMPARE(list()->item(0)->text(),
-                 QStringLiteral("Text to search: Received\nFilename: ") + first);
-        QCOMPARE(list()->item(301)->text(), QStringLiteral("Summary: Found 300 matches"));
+        QTRY_COMPARE(list()->count(), 302);
+        QCOMPARE(rowText(0), QStringLiteral("Text to search: Received\nFilename: ") + first);
+        QCOMPARE(
+            rowText(151),
+            QStringLiteral("    Line 151: 2020-12-16 10:54:30 [Comm] Received: [01 02 00 00]"));
+        QCOMPARE(rowText(301), QStringLiteral("Summary: Found 300 matches"));
 
         // Show/Hide and Clear Results are wired by the main window.
         auto *showOrHide = barChild<QPushButton>("pushButtonShowOrHide");
@@ -121,8 +125,8 @@ private slots:
 
         VisualizedTextEdit *view = edit(0);
         view->moveCursor(QTextCursor::Start);
-        QListWidgetItem *row = list()->item(151); // line 151
-        list()->scrollToItem(row);
+        const int row = 151; // line 151
+        list()->scrollTo(list()->index(row));
         for (int click = 0; click < 2; ++click) {
             doubleClick(list(), row);
             QCOMPARE(view->textCursor().blockNumber(), 150);
@@ -132,13 +136,39 @@ private slots:
         // Header and summary rows do nothing.
         view->moveCursor(QTextCursor::Start);
         list()->scrollToTop();
-        doubleClick(list(), list()->item(0));
+        doubleClick(list(), 0);
         QVERIFY(!view->textCursor().hasSelection());
         QCOMPARE(view->textCursor().position(), 0);
 
         QTest::mousePress(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
         QTest::mouseRelease(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
         QCOMPARE(list()->count(), 0);
+    }
+
+    // A find-all goes on from the event loop: the pane fills while it runs and shows how far
+    // it has come, and the search bar takes keys meanwhile.
+    void findAllGoesOnWhileTheWindowResponds()
+    {
+        window->searchResultWindow()->onPushButtonClearPressed();
+        FindAllScan *scan = FindAllScan::of(edit(0));
+        scan->setSliceMilliseconds(0);
+        lineEdit()->setText(QStringLiteral("Received"));
+        QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        QVERIFY(scan->isRunning());
+        QVERIFY(list()->count() < 302);
+        QVERIFY(window->searchResultWindow()->searchProgressLabel()->isVisible());
+        QTest::keyClicks(lineEdit(), QStringLiteral(":"));
+        QCOMPARE(lineEdit()->text(), QStringLiteral("Received:"));
+        QTRY_COMPARE(list()->count(), 302);
+        QVERIFY(!window->searchResultWindow()->searchProgressLabel()->isVisible());
+        QCOMPARE(rowText(301), QStringLiteral("Summary: Found 300 matches"));
+        QCOMPARE(
+            rowText(300),
+            QStringLiteral("    Line 300: 2020-12-16 10:54:59 [Comm] Received: [61 02 00 00]"));
+        scan->setSliceMilliseconds(20);
+        lineEdit()->clear();
+        window->searchResultWindow()->onPushButtonClearPressed();
     }
 
     void rowsOfAClosedPanelDoNothing()
@@ -149,13 +179,13 @@ private slots:
         QVERIFY(!window->fieldById(0)->isActive());
         lineEdit()->setText(QStringLiteral("Received"));
         window->searchBar()->searchAll();
-        QCOMPARE(list()->count(), 3);
-        QCOMPARE(list()->item(1)->data(SearchResultsList::FieldIdRole).toUInt(), 1u);
+        QTRY_COMPARE(list()->count(), 3);
+        QCOMPARE(list()->index(1).data(SearchResultsList::FieldIdRole).toUInt(), 1u);
         QTest::mouseClick(
             window->fieldById(1)->findChild<QPushButton *>(QStringLiteral("pushButtonCloseField")),
             Qt::LeftButton);
         QTRY_VERIFY(!window->fieldById(1));
-        doubleClick(list(), list()->item(1));
+        doubleClick(list(), 1);
         QCOMPARE(list()->count(), 3);
     }
 };

@@ -1,11 +1,18 @@
 #include "app/applicationsettings.h"
 #include "search/searchresultslist.h"
+#include "search/searchresultsmodel.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
+#include "searchcore/foundrecord.h"
 
-#include <QPainter>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QtTest>
+
+#include <memory>
 
 class TestSearchResults : public QObject
 {
@@ -26,14 +33,29 @@ private:
         }
         window->onSearchEnd(lines.size());
     }
+    // A search whose matches come as one batch, line i of `lines` being line number i + 1.
+    void addBatchSearch(const QStringList &lines, const QVector<FoundRecord> &records,
+                        const std::shared_ptr<bool> &linesAlive = nullptr)
+    {
+        window->onSearchStarted(QStringLiteral("/logs/b.log"), QStringLiteral("b"));
+        FoundBatch batch;
+        batch.records = records;
+        for (const QString &line : lines)
+            batch.longestLine = qMax(batch.longestLine, line.size());
+        batch.lineText = [lines, linesAlive](int lineNumber) {
+            return !linesAlive || *linesAlive ? lines.value(lineNumber - 1) : QString();
+        };
+        window->onResultsFound(batch);
+        window->onSearchEnd(records.size());
+    }
+    QVariant data(int row, int role) const { return list()->index(row).data(role); }
+    QString text(int row) const { return data(row, Qt::DisplayRole).toString(); }
     QString background(int row) const
     {
-        return qvariant_cast<QColor>(list()->item(row)->data(Qt::BackgroundRole)).name();
+        return qvariant_cast<QColor>(data(row, Qt::BackgroundRole)).name();
     }
-    int lineType(int row) const
-    {
-        return list()->item(row)->data(SearchResultsList::LineTypeRole).toInt();
-    }
+    int lineType(int row) const { return data(row, SearchResultsList::LineTypeRole).toInt(); }
+    QRect rowRect(int row) const { return list()->visualRect(list()->index(row)); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -54,6 +76,8 @@ private slots:
     {
         QCOMPARE(window->objectName(), QStringLiteral("searchResults"));
         QCOMPARE(list()->objectName(), QStringLiteral("resultsList"));
+        QCOMPARE(window->cancelSearchButton()->objectName(),
+                 QStringLiteral("pushButtonCancelSearch"));
         QVERIFY(!list()->alternatingRowColors());
         QCOMPARE(list()->font().family(), ApplicationSettings::textFont().family());
         QCOMPARE(list()->font().pointSize(), ApplicationSettings::textFont().pointSize());
@@ -73,39 +97,73 @@ private slots:
                                   SearchResultsList::ResultLine, SearchResultsList::ResultLine,
                                   SearchResultsList::SummaryLine};
         for (int row = 0; row < 5; ++row) {
-            QCOMPARE(list()->item(row)->text(), texts.at(row));
+            QCOMPARE(text(row), texts.at(row));
             QCOMPARE(background(row), colours.at(row));
             QCOMPARE(lineType(row), types.at(row));
-            QCOMPARE(list()->item(row)->data(SearchResultsList::LineTypeRole).userType(),
+            QCOMPARE(data(row, SearchResultsList::LineTypeRole).userType(),
                      qMetaTypeId<SearchResultsList::LineType>());
         }
-        QListWidgetItem *second = list()->item(2);
-        QCOMPARE(second->data(SearchResultsList::ColumnRole).toInt(), 3);
-        QCOMPARE(second->data(SearchResultsList::LengthRole).toInt(), 5);
-        QCOMPARE(second->data(SearchResultsList::LineNumberRole).toInt(), 11);
-        QCOMPARE(second->data(SearchResultsList::FieldIdRole).toUInt(), 7u);
-        QCOMPARE(second->data(SearchResultsList::PositionRole).toInt(), 108);
-        QVERIFY(!list()->item(0)->data(SearchResultsList::PositionRole).isValid());
+        QCOMPARE(data(2, SearchResultsList::ColumnRole).toInt(), 3);
+        QCOMPARE(data(2, SearchResultsList::LengthRole).toInt(), 5);
+        QCOMPARE(data(2, SearchResultsList::LineNumberRole).toInt(), 11);
+        QCOMPARE(data(2, SearchResultsList::FieldIdRole).toUInt(), 7u);
+        QCOMPARE(data(2, SearchResultsList::PositionRole).toInt(), 108);
+        QVERIFY(!data(0, SearchResultsList::PositionRole).isValid());
+        QVERIFY(!data(4, SearchResultsList::LineNumberRole).isValid());
     }
 
     void emptySearchAndAccumulation()
     {
         addSearch(QStringLiteral("zz"), {});
         QCOMPARE(list()->count(), 2);
-        QCOMPARE(list()->item(1)->text(), QStringLiteral("Summary: Found 0 matches"));
+        QCOMPARE(text(1), QStringLiteral("Summary: Found 0 matches"));
         addSearch(QStringLiteral("a"), {"a", "ba"});
         addSearch(QStringLiteral("b"), {"b", "bb", "bbb"});
         QCOMPARE(list()->count(), 2 + 4 + 5);
-        QCOMPARE(list()->item(2)->text(),
-                 QStringLiteral("Text to search: a\nFilename: /logs/a.log"));
+        QCOMPARE(text(2), QStringLiteral("Text to search: a\nFilename: /logs/a.log"));
         // The parity counts every row above, earlier searches included.
         for (const int row : {3, 4, 7, 8, 9})
             QCOMPARE(background(row), row % 2 ? QStringLiteral("#e1fffc") : "#ffffff");
-        QCOMPARE(list()->item(10)->text(), QStringLiteral("Summary: Found 3 matches"));
+        QCOMPARE(text(10), QStringLiteral("Summary: Found 3 matches"));
         window->onPushButtonClearPressed();
         QCOMPARE(list()->count(), 0);
         addSearch(QStringLiteral("a"), {"a"});
         QCOMPARE(background(1), QStringLiteral("#e1fffc"));
+    }
+
+    // Findings that come without a search around them are shown once the event loop runs.
+    void loneFindingsAreShownLater()
+    {
+        const Finding finding(nullptr, 3, QStringLiteral("abc"), 1, 1, 0u, 5);
+        window->onResultFound(finding);
+        window->onResultFound(finding);
+        QTRY_COMPARE(list()->count(), 2);
+        QCOMPARE(text(1), QStringLiteral("    Line 3: abc"));
+    }
+
+    // Batch rows keep numbers only and read their lines when shown; the texts go with the log.
+    void batchRowsReadTheirLines()
+    {
+        addSearch(QStringLiteral("a"), {"a"});
+        const QStringList lines = {"one a", "two", "a three a"};
+        const auto alive = std::make_shared<bool>(true);
+        addBatchSearch(lines, {{1, 4, 1, 5, 3u}, {3, 0, 1, 17, 3u}, {3, 8, 1, 25, 3u}}, alive);
+        QCOMPARE(list()->count(), 3 + 5);
+        const QStringList texts = {"Text to search: b\nFilename: /logs/b.log", "    Line 1: one a",
+                                   "    Line 3: a three a", "    Line 3: a three a",
+                                   "Summary: Found 3 matches"};
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(text(3 + i), texts.at(i));
+        for (const int row : {4, 5, 6})
+            QCOMPARE(background(row), row % 2 ? QStringLiteral("#e1fffc") : "#ffffff");
+        QCOMPARE(data(6, SearchResultsList::ColumnRole).toInt(), 8);
+        QCOMPARE(data(6, SearchResultsList::PositionRole).toInt(), 25);
+        QCOMPARE(data(6, SearchResultsList::FieldIdRole).toUInt(), 3u);
+        QCOMPARE(text(1), QStringLiteral("    Line 10: a")); // kept with its row
+
+        *alive = false;
+        QCOMPARE(text(4), QStringLiteral("    Line 1: "));
+        QCOMPARE(text(1), QStringLiteral("    Line 10: a"));
     }
 
     // Only result rows ask to go to their match, with the finding they were made from.
@@ -116,15 +174,156 @@ private slots:
         QList<QVector<int>> requests;
         connect(list(), &SearchResultsList::goToRequested, this, [&requests](const Finding &f) {
             requests.append({f.lineNumber, f.column, f.length, int(f.fieldId), f.position});
+            QVERIFY(f.lineText.isEmpty());
         });
         for (int row = 0; row < list()->count(); ++row) {
-            const QRect rect = list()->visualItemRect(list()->item(row));
+            const QRect rect = rowRect(row);
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
             QTest::mouseDClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         }
         const QList<QVector<int>> expected{{10, 1, 1, 7, 2}, {11, 1, 1, 7, 102}};
         QCOMPARE(requests, expected);
         QCOMPARE(list()->count(), 4);
+    }
+
+    // Headers are two lines high, every other row one; every row is found where it is drawn,
+    // also far down a long list and after scrolling there.
+    void rowGeometry()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        addSearch(QStringLiteral("a"), {"a", "a"});
+        QVector<FoundRecord> records;
+        for (int i = 1; i <= 5000; ++i)
+            records.append({i, 0, 1, i * 2, 0u});
+        addBatchSearch({}, records);
+        addSearch(QStringLiteral("c"), {"c"});
+        const int line = rowRect(1).height();
+        QVERIFY(line > 0);
+        const QList<int> headers = {0, 4, 5006};
+        int expectedTop = 0;
+        for (int row = 0; row < list()->count(); ++row) {
+            const int height = headers.contains(row) ? 2 * line : line;
+            QCOMPARE(rowRect(row).top(), expectedTop);
+            QCOMPARE(rowRect(row).height(), height);
+            expectedTop += height;
+        }
+        for (const int row : {0, 1, 3, 4, 5, 2500, 5005, 5006, 5007, 5008}) {
+            list()->scrollTo(list()->index(row), QAbstractItemView::PositionAtCenter);
+            const QRect rect = rowRect(row);
+            QVERIFY(list()->viewport()->rect().intersects(rect));
+            QCOMPARE(list()->indexAt(rect.topLeft()).row(), row);
+            QCOMPARE(list()->indexAt(rect.bottomLeft()).row(), row);
+        }
+        list()->scrollToBottom();
+        QVERIFY(list()->viewport()->rect().contains(rowRect(list()->count() - 1)));
+        QVERIFY(!list()->indexAt(QPoint(1, rowRect(list()->count() - 1).bottom() + 2)).isValid());
+
+        // The keyboard walks the rows.
+        list()->setFocus();
+        list()->setCurrentIndex(list()->index(3));
+        QTest::keyClick(list(), Qt::Key_Down);
+        QCOMPARE(list()->currentIndex().row(), 4);
+        QTest::keyClick(list(), Qt::Key_End);
+        QCOMPARE(list()->currentIndex().row(), list()->count() - 1);
+    }
+
+    void progressAndCancel()
+    {
+        // Without anyone to cancel the search there is no Cancel.
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
+        QVERIFY(window->searchProgressLabel()->isVisible());
+        QVERIFY(!window->cancelSearchButton()->isVisible());
+        window->onPushButtonClearPressed(); // a search that never ends is forgotten
+        QVERIFY(!window->isSearchRunning());
+        QVERIFY(!window->searchProgressLabel()->isVisible());
+
+        QSignalSpy cancels(window, &SearchResultWindow::cancelRequested);
+        QVERIFY(!window->isSearchRunning());
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
+        QVERIFY(window->isSearchRunning());
+        QVERIFY(window->cancelSearchButton()->isVisible());
+        QCOMPARE(window->searchProgressLabel()->text(), QStringLiteral("Searching... 0%"));
+        window->setSearchProgress(45);
+        QCOMPARE(window->searchProgressLabel()->text(), QStringLiteral("Searching... 45%"));
+        QTest::mouseClick(window->cancelSearchButton(), Qt::LeftButton);
+        QCOMPARE(cancels.count(), 1);
+        window->onSearchEnd(4);
+        QVERIFY(!window->isSearchRunning());
+        QVERIFY(!window->searchProgressLabel()->isVisible());
+        QVERIFY(!window->cancelSearchButton()->isVisible());
+    }
+
+    // A new search or Clear while one runs asks for its end first; the ended search keeps its
+    // rows together under its header.
+    void runningSearchEndsBeforeTheNextOne()
+    {
+        QSignalSpy cancels(window, &SearchResultWindow::cancelRequested);
+        connect(window, &SearchResultWindow::cancelRequested, window,
+                [this] { window->onSearchEnd(1); });
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
+        const Finding finding(nullptr, 1, QStringLiteral("x"), 0, 1, 0u, 1);
+        window->onResultFound(finding);
+        window->onSearchStarted(QStringLiteral("b.log"), QStringLiteral("y"));
+        QCOMPARE(cancels.count(), 1);
+        QCOMPARE(list()->count(), 4);
+        QCOMPARE(text(2), QStringLiteral("Summary: Found 1 matches"));
+        QCOMPARE(lineType(3), int(SearchResultsList::HeaderLine));
+        window->onPushButtonClearPressed();
+        QCOMPARE(cancels.count(), 2);
+        QCOMPARE(list()->count(), 0);
+        QVERIFY(!window->isSearchRunning());
+        window->onPushButtonClearPressed();
+        QCOMPARE(cancels.count(), 2);
+    }
+
+    // The pane on a scan: rows come in batches while it goes on, the progress shows, and
+    // Cancel ends it with the rows found so far above the summary.
+    void paneFollowsAFindAllScan_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("to the end") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    void paneFollowsAFindAllScan()
+    {
+        QFETCH(bool, cancel);
+        QStringList lines;
+        for (int i = 0; i < 2000; ++i)
+            lines << (i % 4 ? QStringLiteral("x") : QStringLiteral("ab a"));
+        FindAllScan scan;
+        scan.setSliceMilliseconds(0);
+        window->followFindAll(&scan);
+        FindAllScan::Job job;
+        job.keyword = QStringLiteral("a");
+        job.lineCount = lines.size();
+        job.nextLine = [lines, next = 0, position = 0](QString *text, int *at) mutable {
+            if (next == lines.size())
+                return false;
+            *text = lines.at(next++);
+            *at = position;
+            position += text->size() + 1;
+            return true;
+        };
+        job.lineText = [lines](int lineNumber) { return lines.value(lineNumber - 1); };
+        job.ended = [this](int count) { window->onSearchEnd(count); };
+        window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("a"));
+        scan.run(job);
+        QVERIFY(scan.isRunning());
+        QVERIFY(list()->count() > 1 && list()->count() < 1000);
+        QVERIFY(window->searchProgressLabel()->text() != QStringLiteral("Searching... 0%"));
+        if (cancel)
+            QTest::mouseClick(window->cancelSearchButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window->isSearchRunning());
+        QVERIFY(!scan.isRunning());
+        const int rows = list()->count();
+        QVERIFY(cancel ? rows < 1002 : rows == 1002);
+        QCOMPARE(text(rows - 1), QStringLiteral("Summary: Found %1 matches").arg(rows - 2));
+        for (int row = 1; row < rows - 1; ++row) {
+            QCOMPARE(text(row), QStringLiteral("    Line %1: ab a").arg((row - 1) / 2 * 4 + 1));
+            QCOMPARE(data(row, SearchResultsList::ColumnRole).toInt(), row % 2 ? 0 : 3);
+        }
     }
 
     void delegateHighlightsTheMatch_data()
@@ -137,6 +336,9 @@ private slots:
                               "[02 0E 05 12 34 00 00 00 00 XYZ 00 04 7F 00]");
         QTest::newRow("tabs") << QStringLiteral("2020-12-16 10:54:21.072 [Comm]\tSent\tto COM3: "
                                                 "XYZ [02 0E]");
+        // Too long to lay out whole: the row is cut, and the match is brought into view.
+        QTest::newRow("huge line, match far along")
+            << QString(3000000, QLatin1Char('7')) + QStringLiteral(" XYZ 1");
     }
 
     void delegateHighlightsTheMatch()
@@ -147,18 +349,22 @@ private slots:
         const int column = line.indexOf(QLatin1String("XYZ"));
         addSearch(QStringLiteral("XYZ"), {line}, column, 3);
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        QElapsedTimer clock;
+        clock.start();
         const QImage image = list()->viewport()->grab().toImage();
-        const QRect header = list()->visualItemRect(list()->item(0));
-        const QRect row = list()->visualItemRect(list()->item(1));
+        QVERIFY(clock.elapsed() < 1000);
+        const QRect header = rowRect(0);
+        const QRect row = rowRect(1);
         QVERIFY(header.height() > row.height()); // two lines against one
 
         // Where the match's ink lands: the columns in which the row drawn with and without the
         // match's characters differ.
-        QListWidgetItem *result = list()->item(1);
-        result->setText(result->text().replace(QLatin1String("XYZ"), QLatin1String("   ")));
+        window->onPushButtonClearPressed();
+        addSearch(QStringLiteral("XYZ"),
+                  {QString(line).replace(QLatin1String("XYZ"), QLatin1String("   "))}, column, 3);
         const QImage without = list()->viewport()->grab().toImage();
         int inkLeft = INT_MAX, inkRight = -1;
-        for (int x = row.left(); x <= row.right(); ++x) {
+        for (int x = row.left(); x <= qMin(row.right(), image.width() - 1); ++x) {
             for (int y = row.top(); y <= row.bottom(); ++y) {
                 if (image.pixel(x, y) != without.pixel(x, y)) {
                     inkLeft = qMin(inkLeft, x - row.left());
@@ -174,7 +380,7 @@ private slots:
             return c.red() > 200 && c.green() > 200 && c.blue() < 100;
         };
         int yellowLeft = INT_MAX, yellowRight = -1;
-        for (int x = 0; x < row.width(); ++x) {
+        for (int x = 0; x < qMin(row.width(), image.width()); ++x) {
             if (isYellow(x)) {
                 yellowLeft = qMin(yellowLeft, x);
                 yellowRight = qMax(yellowRight, x);
@@ -188,9 +394,10 @@ private slots:
                                 .arg(yellowLeft)
                                 .arg(yellowRight)));
         QCOMPARE(image.pixelColor(row.left() + 1, y).name(), QStringLiteral("#e1fffc"));
-        QCOMPARE(image.pixelColor(row.right() - 2, y).name(), QStringLiteral("#e1fffc"));
-        QCOMPARE(image.pixelColor(header.right() - 2, header.center().y()).name(),
-                 QStringLiteral("#c8fdc6"));
+        const int right = list()->viewport()->width() - 2;
+        if (line.size() < 150) // else the text reaches the right edge
+            QCOMPARE(image.pixelColor(right, y).name(), QStringLiteral("#e1fffc"));
+        QCOMPARE(image.pixelColor(right, header.center().y()).name(), QStringLiteral("#c8fdc6"));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "searchcore/searchoptions.h"
 #include "searchcore/searchstate.h"
@@ -115,16 +116,52 @@ private:
     {
         return {edit->textCursor().selectionStart(), edit->textCursor().selectionEnd()};
     }
+    // The findings of a find-all, once it has ended.
     QList<Found> findAll(const QString &keyword, Qt::CaseSensitivity sensitivity)
     {
         QList<Found> results;
+        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
         auto connection =
             connect(edit.get(), &VisualizedTextEdit::found, this, [&results](const Finding &f) {
                 results.append(
                     {f.lineNumber, f.lineText, f.column, f.length, f.position, f.fieldId});
             });
         edit->findAll(keyword, sensitivity);
+        if (ends.isEmpty())
+            ends.wait(10000);
         disconnect(connection);
+        return results;
+    }
+    FindAllScan *scan() const { return FindAllScan::of(edit.get()); }
+    // Lines of a few letters, so that short keywords match often, some lines empty.
+    static QString randomDocument(quint32 seed, int lines)
+    {
+        QRandomGenerator random(seed);
+        QStringList text;
+        for (int i = 0; i < lines; ++i) {
+            QString line;
+            const int length = random.bounded(12);
+            for (int c = 0; c < length; ++c)
+                line += QLatin1Char("abAB x"[random.bounded(6)]);
+            text << line;
+        }
+        return text.join(QLatin1Char('\n'));
+    }
+    // The matches as a plain scan of the document's lines finds them.
+    QList<Found> referenceFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) const
+    {
+        QList<Found> results;
+        for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+            const QString line = block.text();
+            for (int from = 0;;) {
+                const int column = line.indexOf(keyword, from, sensitivity);
+                if (column < 0 || line.isEmpty())
+                    break;
+                results.append({block.blockNumber() + 1, line, column, int(keyword.size()),
+                                block.position() + column + int(keyword.size()), 42u});
+                from = column + keyword.size();
+            }
+        }
         return results;
     }
 
@@ -140,6 +177,12 @@ private slots:
     }
 
     void cleanupTestCase() { edit.reset(); }
+
+    void init()
+    {
+        scan()->cancel();
+        scan()->setSliceMilliseconds(20);
+    }
 
     void conversions_data()
     {
@@ -391,7 +434,7 @@ private slots:
         step(FindNext, PlainText, QStringLiteral("nothing"));
         QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
         step(FindAll, PlainText, QStringLiteral("nothing more"));
-        QCOMPARE(ends.count(), 1);
+        QTRY_COMPARE(ends.count(), 1);
         QCOMPARE(notFoundText(), QStringLiteral("nothing"));
 
         // Cleared by an edit and by a click.
@@ -467,14 +510,155 @@ private slots:
         auto connection =
             connect(edit.get(), &VisualizedTextEdit::end, this, [&count](int n) { count = n; });
         step(FindAll, BinaryData, QStringLiteral("\n\u000b"));
-        QCOMPARE(count, 1); // the step would match both lines
+        QTRY_COMPARE(count, 1); // the step would match both lines
         step(FindAll, PlainText, QStringLiteral("0b"));
-        QCOMPARE(count, 2);
+        QTRY_COMPARE(count, 2);
         step(FindAll, PlainTextMatchCase, QStringLiteral("0b"));
-        QCOMPARE(count, 0);
+        QTRY_COMPARE(count, 0);
+        count = -1;
         edit->findAll(QString(), Qt::CaseSensitive); // would match everywhere without moving on
         QCOMPARE(count, 0);
         disconnect(connection);
+    }
+
+    // Slices of 64 lines: the find-all goes on from the event loop, other events run between
+    // the slices, and the findings, the batches and the lines they read agree with a plain scan.
+    void findAllInSlicesAgreesWithAPlainScan_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<bool>("caseSensitive");
+        QTest::addColumn<int>("firstLineLength"); // of a first line full of matches
+        QTest::newRow("one letter") << 1u << "a" << true << 0;
+        QTest::newRow("any case") << 2u << "ab" << false << 0;
+        QTest::newRow("overlapping text") << 3u << "aa" << true << 0;
+        QTest::newRow("with a blank") << 4u << "b " << false << 0;
+        // A slice ends in the middle of a line, and the next goes on from there.
+        QTest::newRow("long line of matches") << 5u << "a" << true << 5000;
+    }
+
+    void findAllInSlicesAgreesWithAPlainScan()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(QString, keyword);
+        QFETCH(bool, caseSensitive);
+        QFETCH(int, firstLineLength);
+        const Qt::CaseSensitivity sensitivity =
+            caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        load(QString(firstLineLength, QLatin1Char('a')) + QLatin1Char('\n') +
+             randomDocument(seed, 3000));
+        edit->setId(42);
+        scan()->setSliceMilliseconds(0);
+        const QList<Found> expected = referenceFindAll(keyword, sensitivity);
+        QVERIFY(expected.size() > 100);
+
+        QList<Found> findings;
+        QList<FoundRecord> records;
+        QList<int> progress;
+        QStringList batchLines;
+        bool eventRan = false, eventRanBeforeEnd = false;
+        QSignalSpy starts(edit.get(), &VisualizedTextEdit::start);
+        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
+        QObject receiver; // the connections end with the test
+        connect(edit.get(), &VisualizedTextEdit::found, &receiver, [&](const Finding &f) {
+            findings.append({f.lineNumber, f.lineText, f.column, f.length, f.position, f.fieldId});
+        });
+        connect(scan(), &FindAllScan::foundBatch, &receiver, [&](const FoundBatch &batch) {
+            QVERIFY(ends.isEmpty());
+            for (const FoundRecord &record : batch.records) {
+                records.append(record);
+                batchLines.append(batch.lineText(record.lineNumber));
+            }
+        });
+        connect(scan(), &FindAllScan::progress, &receiver, [&](int percent) {
+            QVERIFY(ends.isEmpty());
+            progress.append(percent);
+        });
+        connect(edit.get(), &VisualizedTextEdit::end, &receiver,
+                [&] { eventRanBeforeEnd = eventRan; });
+        edit->findAll(keyword, sensitivity);
+        QTimer::singleShot(0, &receiver, [&] { eventRan = true; });
+        QCOMPARE(starts.count(), 1);
+        QCOMPARE(ends.count(), 0); // the first slice is done, the rest follows
+        QVERIFY(!findings.isEmpty());
+        QVERIFY(findings.size() < qMax(100, firstLineLength));
+        QVERIFY(ends.wait(10000));
+
+        QVERIFY(eventRanBeforeEnd);
+        QCOMPARE(ends.at(0).at(0).toInt(), expected.size());
+        QCOMPARE(findings.size(), expected.size());
+        QCOMPARE(records.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            const Found &e = expected.at(i);
+            const Found &f = findings.at(i);
+            const FoundRecord &r = records.at(i);
+            QCOMPARE(QVector<int>({f.lineNumber, f.column, f.length, f.position, int(f.fieldId)}),
+                     QVector<int>({e.lineNumber, e.column, e.length, e.position, int(e.fieldId)}));
+            QCOMPARE(f.lineText, e.lineText);
+            QCOMPARE(QVector<int>({r.lineNumber, r.column, r.length, r.position, int(r.fieldId)}),
+                     QVector<int>({e.lineNumber, e.column, e.length, e.position, int(e.fieldId)}));
+            QCOMPARE(batchLines.at(i), e.lineText);
+        }
+        QVERIFY(progress.size() > 2);
+        QCOMPARE(progress.last(), 100);
+        QVERIFY(std::is_sorted(progress.cbegin(), progress.cend()));
+        QCOMPARE(QSet<int>(progress.cbegin(), progress.cend()).size(), progress.size());
+    }
+
+    // A running find-all ends early, with the number of matches it reported so far: by its
+    // cancel, by a change of the text, by the next find-all.
+    void findAllEndsEarly_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"cancel", "text change", "next find-all", "cancel from found"})
+            QTest::newRow(how) << how;
+    }
+
+    void findAllEndsEarly()
+    {
+        QFETCH(QString, how);
+        load(randomDocument(7, 3000));
+        scan()->setSliceMilliseconds(0);
+        int found = 0, ends = 0, endedWith = -1;
+        QStringList order;
+        QVector<LineTextSource> sources;
+        QObject receiver; // the connections end with the test
+        connect(edit.get(), &VisualizedTextEdit::found, &receiver, [&](const Finding &) {
+            ++found;
+            if (how == QLatin1String("cancel from found") && found == 5)
+                scan()->cancel();
+        });
+        connect(edit.get(), &VisualizedTextEdit::end, &receiver, [&](int count) {
+            ++ends;
+            if (endedWith < 0)
+                endedWith = count;
+            order << QStringLiteral("end");
+        });
+        connect(edit.get(), &VisualizedTextEdit::start, &receiver,
+                [&] { order << QStringLiteral("start"); });
+        connect(scan(), &FindAllScan::foundBatch, &receiver,
+                [&](const FoundBatch &batch) { sources.append(batch.lineText); });
+        edit->findAll(QStringLiteral("a"), Qt::CaseSensitive);
+        const int foundBefore = found;
+        QVERIFY(how == QLatin1String("cancel from found") || ends == 0);
+        if (how == QLatin1String("cancel"))
+            scan()->cancel();
+        else if (how == QLatin1String("text change"))
+            edit->setLogText(QStringLiteral("other.log"), QStringLiteral("a a a"));
+        else if (how == QLatin1String("next find-all"))
+            edit->findAll(QStringLiteral("zzz"), Qt::CaseSensitive);
+        QCOMPARE(endedWith, foundBefore);
+        QTRY_COMPARE(ends, how == QLatin1String("next find-all") ? 2 : 1);
+        QCOMPARE(found, foundBefore);
+        QVERIFY(!scan()->isRunning());
+        QTest::qWait(20); // nothing more comes from the event loop
+        QCOMPARE(found, foundBefore);
+        QCOMPARE(ends, how == QLatin1String("next find-all") ? 2 : 1);
+        if (how == QLatin1String("next find-all"))
+            QCOMPARE(order, QStringList({"start", "end", "start", "end"}));
+        // After a change of the text the earlier rows have no line to show.
+        QVERIFY(!sources.isEmpty());
+        QCOMPARE(sources.first()(1).isEmpty(), how == QLatin1String("text change"));
     }
 
     // Steps and jumps leave a match red on white while the focus is in the search bar.
