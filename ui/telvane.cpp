@@ -4,6 +4,7 @@
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
+#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "ui/field.h"
 #include "ui_telvane.h"
@@ -270,8 +271,9 @@ void Telvane::createFields(const QStringList &fileNames)
             SearchResultWindow *results = ui->searchResults;
             connect(view, &VisualizedTextEdit::start, results,
                     &SearchResultWindow::onSearchStarted);
-            connect(view, &VisualizedTextEdit::found, results, &SearchResultWindow::onResultFound);
             connect(view, &VisualizedTextEdit::end, results, &SearchResultWindow::onSearchEnd);
+            // The rows come in batches of values, not as one Finding each.
+            results->followFindAll(FindAllScan::of(view));
         }
         LargeLogView *large = field->largeLogView();
         connect(large, &LargeLogView::searchFinished, ui->searchBar, &SearchBar::finishSearch);
@@ -279,7 +281,12 @@ void Telvane::createFields(const QStringList &fileNames)
             connect(large, &LargeLogView::activated, this, &Telvane::deactivateOtherFields);
             SearchResultWindow *results = ui->searchResults;
             connect(large, &LargeLogView::start, results, &SearchResultWindow::onSearchStarted);
-            connect(large, &LargeLogView::found, results, &SearchResultWindow::onResultFound);
+            connect(large, &LargeLogView::foundBatch, results,
+                    &SearchResultWindow::onResultsFound);
+            connect(large, &LargeLogView::findAllProgress, results,
+                    &SearchResultWindow::setSearchProgress);
+            connect(results, &SearchResultWindow::cancelRequested, large,
+                    &LargeLogView::cancelFindAll);
             connect(large, &LargeLogView::end, results, &SearchResultWindow::onSearchEnd);
         }
         watchDrops(field, this);

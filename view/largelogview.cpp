@@ -5,6 +5,7 @@
 #include "logstore/logfindall.h"
 #include "logstore/logstore.h"
 #include "searchcore/finding.h"
+#include "searchcore/foundrecord.h"
 #include "searchcore/searchoptions.h"
 #include "searchcore/searchstate.h"
 #include "searchcore/searchtext.h"
@@ -13,6 +14,8 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMetaMethod>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
@@ -160,7 +163,11 @@ LargeLogView::LargeLogView(QWidget *parent)
         viewport()->update();
     });
     connect(finder, &LogFindAll::found, this, &LargeLogView::onFound);
-    connect(finder, &LogFindAll::finished, this, [this] { emit end(findAllCount); });
+    connect(finder, &LogFindAll::finished, this, [this] {
+        emit findAllProgress(100);
+        emit end(findAllCount);
+    });
+    connect(finder, &LogFindAll::progress, this, &LargeLogView::findAllProgress);
     updateGeometries();
 }
 
@@ -782,12 +789,30 @@ void LargeLogView::cancelFindAll()
 void LargeLogView::onFound(const QVector<LogFinding> &findings)
 {
     const unsigned fieldId = property("id").toUInt();
-    for (const LogFinding &match : findings) {
-        const Finding finding(this, int(match.lineNumber), match.lineText, match.column,
-                              match.length, fieldId, int(match.position));
-        emit found(finding);
-    }
     findAllCount += findings.size();
+    if (isSignalConnected(QMetaMethod::fromSignal(&LargeLogView::found))) {
+        for (const LogFinding &match : findings) {
+            const Finding finding(this, int(match.lineNumber), match.lineText, match.column,
+                                  match.length, fieldId, int(match.position));
+            emit found(finding);
+        }
+    }
+    FoundBatch batch;
+    batch.records.reserve(findings.size());
+    for (const LogFinding &match : findings) {
+        batch.records.append({int(match.lineNumber), match.column, match.length,
+                              int(match.position), fieldId});
+        batch.longestLine = qMax(batch.longestLine, match.lineText.size());
+    }
+    // Rows outlive a reopened or closed log: they read what the view shows then, or nothing.
+    const QPointer<LargeLogView> view(this);
+    const QString shownFile = fileName();
+    batch.lineText = [view, shownFile](int lineNumber) {
+        if (!view || view->fileName() != shownFile || lineNumber > view->store().lineCount())
+            return QString();
+        return view->store().lineText(lineNumber - 1);
+    };
+    emit foundBatch(batch);
 }
 
 void LargeLogView::goTo(const Finding &finding)

@@ -16,6 +16,7 @@ class QTextLayout;
 class SearchOptions;
 class SearchState;
 struct LogFinding;
+struct FoundBatch;
 
 // A place in a log: a 0-based line and a column in UTF-16 units.
 struct TextPosition {
@@ -89,6 +90,10 @@ signals:
     void searchFinished(bool found);
     void start(QString fileName, QString searchText);
     void found(const Finding &finding);
+    // The matches of a find-all as values, in batches, as they are found; a row reads its
+    // line's text when it is shown.
+    void foundBatch(const FoundBatch &batch);
+    void findAllProgress(int percent);
     void end(int count);
     // The indexed text holds "[Comm]": the panel switches the strip on.
     void telegramLogDetected();

@@ -153,41 +153,27 @@ int main(int argc, char *argv[])
     std::printf("floor: indexOf scan of %d lines, %d matches: %.1f ms (median of %d)\n",
                 document->blockCount(), matches, floor, rounds);
 
-    // As the main window wires it today: a Finding per match, which the pane keeps with its
-    // line's text.
-    std::vector<Round> findingRounds;
-    for (int round = 0; round < rounds; ++round)
-        findingRounds.push_back(findAllRound(window, edit));
-
-    // The pane on the scan's batches, progress and cancel, reading a row's line when it shows.
-    FindAllScan *scan = FindAllScan::of(edit);
-    QObject::disconnect(edit, &VisualizedTextEdit::found, pane, &SearchResultWindow::onResultFound);
-    pane->followFindAll(scan);
+    // As the main window wires it: the pane on the scan's batches, progress and cancel, reading
+    // a row's line when it shows.
     std::vector<Round> batchRounds;
     for (int round = 0; round < rounds; ++round)
         batchRounds.push_back(findAllRound(window, edit));
 
     bool rowsRight = true;
-    for (const auto *set : {&findingRounds, &batchRounds}) {
-        for (const Round &r : *set)
-            rowsRight = rowsRight && r.rows == matches + 2;
-    }
+    for (const Round &r : batchRounds)
+        rowsRight = rowsRight && r.rows == matches + 2;
     if (!rowsRight) {
-        std::printf("expected %d rows, have %d and %d\n", matches + 2, findingRounds.front().rows,
-                    batchRounds.front().rows);
+        std::printf("expected %d rows, have %d\n", matches + 2, batchRounds.front().rows);
         return 1;
     }
 
     const Figures batches = medianOf(batchRounds);
-    const Figures findings = medianOf(findingRounds);
     std::printf("%d rows; medians of %d rounds        until end   ratio  until shown  longest "
                 "stall  bytes/row\n",
                 batches.rows, rounds);
-    for (const auto &[name, f] : {std::make_pair("batches (scan -> pane)", batches),
-                                  std::make_pair("a Finding per match   ", findings)}) {
-        std::printf("  %s            %7.1f ms  %5.2f  %8.1f ms  %9.1f ms  %9.1f\n", name,
-                    f.untilEnd, f.untilEnd / floor, f.untilShown, f.longestStall, f.bytesPerRow);
-    }
+    std::printf("  batches (scan -> pane)            %7.1f ms  %5.2f  %8.1f ms  %9.1f ms  %9.1f\n",
+                batches.untilEnd, batches.untilEnd / floor, batches.untilShown,
+                batches.longestStall, batches.bytesPerRow);
     const bool timeMet = batches.untilEnd <= 2000;
     const bool stallMet = batches.longestStall <= 100;
     const bool memoryMet = batches.bytesPerRow >= 0 && batches.bytesPerRow <= 150;
