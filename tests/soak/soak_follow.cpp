@@ -209,7 +209,10 @@ public:
         SearchBar *bar = window.searchBar();
         static const char *const texts[] = {"Sent to COM3", "PPO3", "Received",
                                             "0x1F",         "DPV1", "no such text"};
-        switch (counter++ % 9) {
+        QElapsedTimer timer;
+        timer.start();
+        const unsigned kind = counter++ % 9;
+        switch (kind) {
         case 0:
             bar->searchTextEdit()->clear();
             QTest::keyClicks(bar->searchTextEdit(),
@@ -237,9 +240,21 @@ public:
             break;
         }
         ++actions;
+        static const char *const names[] = {"type",         "next",       "next",
+                                            "previous",     "find all",   "double-click",
+                                            "double-click", "open panel", "close panel"};
+        const double took = timer.nsecsElapsed() / 1e6;
+        lastName = names[kind];
+        if (took > slowest) {
+            slowest = took;
+            slowestName = names[kind];
+        }
     }
 
     int actions = 0;
+    double slowest = 0;
+    const char *slowestName = "";
+    const char *lastName = "none";
 
 private:
     void doubleClickResult()
@@ -337,6 +352,8 @@ int runSoak(int argc, char **argv)
 
         QElapsedTimer clock, sinceTick;
         double longestGap = 0, longestGapAt = 0;
+        const char *stepBeforeGap = "";
+        User user(window, *followed, otherLog);
         QTimer ticker;
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
@@ -344,11 +361,11 @@ int runSoak(int argc, char **argv)
             if (gap > longestGap) {
                 longestGap = gap;
                 longestGapAt = seconds(clock);
+                stepBeforeGap = user.lastName;
             }
             sinceTick.restart();
         });
 
-        User user(window, *followed, otherLog);
         QTimer script;
         QObject::connect(&script, &QTimer::timeout, [&] { user.step(); });
 
@@ -394,9 +411,10 @@ int runSoak(int argc, char **argv)
             writer.waitForFinished();
             status = 1;
         }
-        std::printf("  %d user steps; longest gap between %d ms ticks: %.1f ms at %.1f s, "
-                    "allowed %.0f ms: %s\n",
-                    user.actions, tickMs, longestGap, longestGapAt, allowedStallMs,
+        std::printf("  slowest user step: %s, %.1f ms\n", user.slowestName, user.slowest);
+        std::printf("  %d user steps; longest gap between %d ms ticks: %.1f ms at %.1f s (last "
+                    "user step: %s), allowed %.0f ms: %s\n",
+                    user.actions, tickMs, longestGap, longestGapAt, stepBeforeGap, allowedStallMs,
                     longestGap <= allowedStallMs ? "ok" : "FAILED");
         if (longestGap > allowedStallMs)
             status = 1;
