@@ -47,9 +47,9 @@ soak: deps
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j$(JOBS) --target telvane-soak -- --no-print-directory
 	@mkdir -p $(SANITIZE_DIR)/soak-tmp
-	@cd $(SANITIZE_DIR) && for view in ordinary large; do \
+	@cd $(SANITIZE_DIR) && status=0; for view in ordinary large; do \
 		$(SANITIZER_ENV) TMPDIR=$(CURDIR)/$(SANITIZE_DIR)/soak-tmp SOAK_SECONDS=$(SOAK_SECONDS) \
-		SOAK_VIEW=$$view QT_QPA_PLATFORM=offscreen bin/telvane-soak || exit 1; done
+		SOAK_VIEW=$$view QT_QPA_PLATFORM=offscreen bin/telvane-soak || status=1; done; exit $$status
 
 # libFuzzer targets built with clang, each run for FUZZ_SECONDS.
 fuzz:
