@@ -4,9 +4,10 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench sanitize fuzz coverage format clean \
-	package install-check screenshots
+	package install-check screenshots soak
 
 SANITIZE_DIR ?= build-sanitize
+SOAK_SECONDS ?= 60
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 COVERAGE_DIR ?= build-coverage
@@ -39,6 +40,16 @@ sanitize: deps
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j$(JOBS) -- --no-print-directory
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# Follow under load in the sanitizer build: a writer appends, truncates and renames the log while
+# a scripted user searches; run for the ordinary and the large-log view. Not part of CI.
+soak: deps
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j$(JOBS) --target telvane-soak -- --no-print-directory
+	@mkdir -p $(SANITIZE_DIR)/soak-tmp
+	@cd $(SANITIZE_DIR) && status=0; for view in ordinary large; do \
+		$(SANITIZER_ENV) TMPDIR=$(CURDIR)/$(SANITIZE_DIR)/soak-tmp SOAK_SECONDS=$(SOAK_SECONDS) \
+		SOAK_VIEW=$$view QT_QPA_PLATFORM=offscreen bin/telvane-soak || status=1; done; exit $$status
 
 # libFuzzer targets built with clang, each run for FUZZ_SECONDS.
 fuzz:

@@ -71,13 +71,14 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
     for (int at = text.indexOf(QLatin1Char('\n')); at >= 0;
          at = text.indexOf(QLatin1Char('\n'), at + 1))
         ++newBlockCount;
+    // Loading is no edit, the clearing for a new gutter width included.
+    changingText = true;
     const int newGutterWidth = gutterWidthFor(newBlockCount);
     if (newGutterWidth != lineNumberAreaWidth()) {
         clear();
         applyMargins(newGutterWidth);
     }
     loadingText = true;
-    changingText = true;
     setPlainText(text);
     changingText = false;
     loadingText = false;

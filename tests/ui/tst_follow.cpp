@@ -116,6 +116,21 @@ private slots:
         QVERIFY(!shownLines(field).contains(QStringLiteral("later")));
     }
 
+    // A log read anew with a gutter of other width is no edit: following goes on.
+    void shrinkToFewerDigitsKeepsFollowing()
+    {
+        const QString path = dir.filePath(QStringLiteral("shrunk.log"));
+        QVERIFY(testsupport::writeFile(path, QByteArray("line\n").repeated(1000)));
+        Field field(nullptr, path);
+        field.show();
+        field.followAction()->setChecked(true);
+        QVERIFY(testsupport::writeFile(path, "one\n"));
+        QTRY_COMPARE(shownLines(field), (QStringList{"one", ""}));
+        QVERIFY2(field.isFollowing(), qPrintable(field.followNote()));
+        QVERIFY(append(path, "two\n"));
+        QTRY_COMPARE(shownLines(field), (QStringList{"one", "two", ""}));
+    }
+
     // Typing into the ordinary view stops following and says so.
     void editStopsFollowing()
     {
