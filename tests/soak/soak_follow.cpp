@@ -260,20 +260,22 @@ private:
     void doubleClickResult()
     {
         SearchResultsList *list = window.searchResultWindow()->resultsList();
-        std::vector<QListWidgetItem *> rows;
-        for (int row = 0; row < list->count(); ++row) {
-            QListWidgetItem *item = list->item(row);
-            if (item->data(SearchResultsList::LineTypeRole).toInt() ==
+        std::vector<QModelIndex> rows;
+        for (int row = 0; row < list->count() && rows.size() < 4096; ++row) {
+            const QModelIndex index = list->index(row);
+            if (index.data(SearchResultsList::LineTypeRole).toInt() ==
                 SearchResultsList::ResultLine)
-                rows.push_back(item);
+                rows.push_back(index);
         }
         if (rows.empty())
             return;
-        QListWidgetItem *item = rows[size_t(counter * 7919) % rows.size()];
-        list->scrollToItem(item);
-        const QRect place = list->visualItemRect(item);
-        if (place.isValid())
+        const QModelIndex index = rows[size_t(counter * 7919) % rows.size()];
+        list->scrollTo(index);
+        const QRect place = list->visualRect(index);
+        if (place.isValid()) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+        }
     }
 
     void openPanel()
