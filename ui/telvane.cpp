@@ -226,6 +226,14 @@ QString Telvane::releaseTitle()
     return title;
 }
 
+QList<Field *> Telvane::panels() const
+{
+    QList<Field *> result;
+    for (Field *field : fields)
+        result << field;
+    return result;
+}
+
 Field *Telvane::fieldById(unsigned id) const
 {
     for (Field *field : fields) {
@@ -281,8 +289,7 @@ void Telvane::createFields(const QStringList &fileNames)
             connect(large, &LargeLogView::activated, this, &Telvane::deactivateOtherFields);
             SearchResultWindow *results = ui->searchResults;
             connect(large, &LargeLogView::start, results, &SearchResultWindow::onSearchStarted);
-            connect(large, &LargeLogView::foundBatch, results,
-                    &SearchResultWindow::onResultsFound);
+            connect(large, &LargeLogView::foundBatch, results, &SearchResultWindow::onResultsFound);
             connect(large, &LargeLogView::findAllProgress, results,
                     &SearchResultWindow::setSearchProgress);
             connect(results, &SearchResultWindow::cancelRequested, large,

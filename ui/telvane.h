@@ -2,6 +2,7 @@
 
 #include "telegram/textlanguage.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
@@ -30,6 +31,8 @@ public:
     static QString releaseTitle();
 
     Field *fieldById(unsigned id) const;
+    // The panels, left to right.
+    QList<Field *> panels() const;
     SearchResultWindow *searchResultWindow() const;
     SearchBar *searchBar() const;
     // The panel that runs search requests and the panel keys; null when none is active.

@@ -17,16 +17,6 @@
 
 namespace
 {
-QList<Field *> panels(const Telvane &window)
-{
-    QList<Field *> result;
-    const auto *splitter =
-        window.findChild<QSplitter *>(QStringLiteral("fieldsHorizontalSplitter"));
-    for (int i = 0; i < splitter->count(); ++i)
-        result << qobject_cast<Field *>(splitter->widget(i));
-    return result;
-}
-
 // A drag entering `target` and dropped there; whether each was accepted.
 QPair<bool, bool> dragAndDrop(QWidget *target, const QMimeData &data, Qt::DropActions actions,
                               const QPoint &at = QPoint(5, 5))
@@ -73,7 +63,7 @@ class TestDrops : public QObject
 
     QWidget *target(const Telvane &window, const QString &name) const
     {
-        Field *field = panels(window).last();
+        Field *field = window.panels().last();
         if (name == QLatin1String("search text"))
             return window.searchBar()->searchTextEdit();
         if (name == QLatin1String("log view"))
@@ -157,7 +147,7 @@ private slots:
         QCOMPARE(dragAndDrop(target(*window, on), data, Qt::DropActions(actions)),
                  qMakePair(accepted, accepted));
 
-        const QList<Field *> fields = panels(*window);
+        const QList<Field *> fields = window->panels();
         QStringList shown;
         for (const Field *field : fields) {
             const QString name = QFileInfo(field->fileName()).fileName();
@@ -189,7 +179,7 @@ private slots:
         const std::unique_ptr<Telvane> window = openWindow(false);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        VisualizedTextEdit *view = panels(*window).last()->textEdit();
+        VisualizedTextEdit *view = window->panels().last()->textEdit();
         view->moveCursor(QTextCursor::Start);
         QMimeData data;
         QList<QUrl> urls;
@@ -202,7 +192,7 @@ private slots:
         const QPoint at = view->cursorRect(view->textCursor()).topLeft() + QPoint(0, 2);
         QCOMPARE(dragAndDrop(view->viewport(), data, Qt::CopyAction, at), qMakePair(true, true));
         QCOMPARE(view->toPlainText(), shown);
-        QCOMPARE(panels(*window).size(), 2);
+        QCOMPARE(window->panels().size(), 2);
     }
 };
 

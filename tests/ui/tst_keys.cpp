@@ -23,16 +23,6 @@ struct Request {
     QString text;
 };
 
-QList<Field *> panels(const Telvane &window)
-{
-    QList<Field *> result;
-    const auto *splitter =
-        window.findChild<QSplitter *>(QStringLiteral("fieldsHorizontalSplitter"));
-    for (int i = 0; i < splitter->count(); ++i)
-        result << qobject_cast<Field *>(splitter->widget(i));
-    return result;
-}
-
 QString text(const Field *field)
 {
     return field->textEdit()->toPlainText();
@@ -74,13 +64,13 @@ class TestKeys : public QObject
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
             return false;
-        return focusPanel(panels(*window).size() - 1);
+        return focusPanel(window->panels().size() - 1);
     }
 
     // Focus on a panel's log view makes that panel the active one.
     bool focusPanel(int index)
     {
-        Field *field = panels(*window).value(index);
+        Field *field = window->panels().value(index);
         if (!field)
             return false;
         field->textEdit()->setFocus(Qt::MouseFocusReason);
@@ -176,7 +166,7 @@ private slots:
     void stepsReachTheActivePanelOnly()
     {
         QVERIFY(open(false, {"one.log", "two.log"}));
-        const QList<Field *> fields = panels(*window);
+        const QList<Field *> fields = window->panels();
         for (Field *field : fields)
             field->textEdit()->moveCursor(QTextCursor::Start);
         QVERIFY(focusPanel(0));
@@ -233,7 +223,7 @@ private slots:
         press(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(QApplication::focusWidget(), searchText());
         press(Qt::Key_Escape);
-        Field *field = panels(*window).at(active);
+        Field *field = window->panels().at(active);
         QCOMPARE(QApplication::focusWidget(), field->textEdit());
         QCOMPARE(window->activeField(), field);
         QVERIFY(requests.isEmpty());
@@ -274,7 +264,7 @@ private slots:
         QVERIFY(testsupport::writeFile(log("one.log"), "one changed\n"));
         QVERIFY(testsupport::writeFile(log("two.log"), "two changed\n"));
         press(Qt::Key_F5);
-        const QList<Field *> fields = panels(*window);
+        const QList<Field *> fields = window->panels();
         QCOMPARE(text(fields[0]), active == 0 ? QStringLiteral("one changed\n")
                                               : QStringLiteral("needle one\nneedle two\n"));
         QCOMPARE(text(fields[1]), active == 1 ? QStringLiteral("two changed\n")
@@ -287,20 +277,20 @@ private slots:
     {
         QVERIFY(open(false, {"one.log", "two.log", "three.log"}));
         QVERIFY(focusPanel(1));
-        const unsigned closedId = panels(*window).at(1)->id;
+        const unsigned closedId = window->panels().at(1)->id;
         press(Qt::Key_W, Qt::ControlModifier);
         settle();
-        QCOMPARE(panels(*window).size(), 2);
+        QCOMPARE(window->panels().size(), 2);
         QCOMPARE(window->fieldById(closedId), nullptr);
-        QCOMPARE(text(panels(*window).at(0)), QStringLiteral("needle one\nneedle two\n"));
-        QCOMPARE(text(panels(*window).at(1)), QStringLiteral("three\n"));
+        QCOMPARE(text(window->panels().at(0)), QStringLiteral("needle one\nneedle two\n"));
+        QCOMPARE(text(window->panels().at(1)), QStringLiteral("three\n"));
         // As after the X button, a panel is active only if the focus went on into it.
         Field *next = window->activeField();
         if (next)
             QVERIFY(next->isAncestorOf(QApplication::focusWidget()));
         press(Qt::Key_W, Qt::ControlModifier);
         settle();
-        QCOMPARE(panels(*window).size(), next ? 1 : 2);
+        QCOMPARE(window->panels().size(), next ? 1 : 2);
     }
 
     // With the last panel closed the search area is gone, and so are its keys.
@@ -310,7 +300,7 @@ private slots:
         searchText()->setText(QStringLiteral("needle"));
         press(Qt::Key_W, Qt::ControlModifier);
         settle();
-        QVERIFY(panels(*window).isEmpty());
+        QVERIFY(window->panels().isEmpty());
         requests.clear();
         press(Qt::Key_F, Qt::ControlModifier);
         press(Qt::Key_F3);
@@ -336,8 +326,8 @@ private slots:
         QFETCH(bool, accept);
         QVERIFY(open(safetyFaultMode, {"one.log", "two.log"}));
         if (safetyFaultMode)
-            QVERIFY(panels(*window).first()->openFile(log("one.log")));
-        const QList<Field *> fields = panels(*window);
+            QVERIFY(window->panels().first()->openFile(log("one.log")));
+        const QList<Field *> fields = window->panels();
         const QStringList before{text(fields.first()), text(fields.last())};
 
         // The dialog is modal; answer it as soon as it shows, and close anything else that
@@ -376,7 +366,7 @@ private slots:
         if (accept)
             QCOMPARE(chosen, QStringList{log("three.log")});
         QCOMPARE(dialogParent, window.get());
-        QCOMPARE(panels(*window).size(), fields.size());
+        QCOMPARE(window->panels().size(), fields.size());
         QCOMPARE(text(fields.last()), accept ? QStringLiteral("three\n") : before.last());
         if (fields.size() > 1)
             QCOMPARE(text(fields.first()), before.first());
@@ -400,13 +390,13 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(bool, reloads);
         QVERIFY(open(true, {}));
-        Field *field = panels(*window).first();
+        Field *field = window->panels().first();
         QVERIFY(field->openFile(log("one.log")));
         field->textEdit()->setFocus(Qt::MouseFocusReason);
         QVERIFY(testsupport::writeFile(log("one.log"), "changed\n"));
         press(key, modifiers);
         settle();
-        QCOMPARE(panels(*window), QList<Field *>{field});
+        QCOMPARE(window->panels(), QList<Field *>{field});
         QCOMPARE(text(field), reloads ? QStringLiteral("changed\n")
                                       : QStringLiteral("needle one\nneedle two\n"));
         QCOMPARE(QApplication::focusWidget(), field->textEdit());

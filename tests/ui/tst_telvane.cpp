@@ -22,20 +22,10 @@ ApplicationSettings &settings()
     return ApplicationSettings::instance();
 }
 
-QList<Field *> panels(const Telvane &window)
-{
-    QList<Field *> result;
-    const auto *splitter =
-        window.findChild<QSplitter *>(QStringLiteral("fieldsHorizontalSplitter"));
-    for (int i = 0; i < splitter->count(); ++i)
-        result << qobject_cast<Field *>(splitter->widget(i));
-    return result;
-}
-
 QList<bool> activeStates(const Telvane &window)
 {
     QList<bool> states;
-    for (const Field *field : panels(window))
+    for (const Field *field : window.panels())
         states << field->isActive();
     return states;
 }
@@ -102,9 +92,9 @@ private slots:
         if (stored.isValid())
             settings().setValue("FileNames", stored);
         Telvane window(false);
-        QCOMPARE(panels(window).size(), panelCount);
+        QCOMPARE(window.panels().size(), panelCount);
         QCOMPARE(activeStates(window).count(true), 1);
-        QVERIFY(panels(window).first()->isActive());
+        QVERIFY(window.panels().first()->isActive());
         QVERIFY(!child(window, "widgetSearch")->isHidden());
     }
 
@@ -114,7 +104,7 @@ private slots:
         const QString second = writeLog("second.log", "two\nlines\n");
         settings().setValue("FileNames", first + ';' + second);
         Telvane window(false);
-        const QList<Field *> fields = panels(window);
+        const QList<Field *> fields = window.panels();
         QCOMPARE(fields.size(), 2);
         QCOMPARE(fields[0]->fileName(), first);
         QCOMPARE(fields[1]->fileName(), second);
@@ -156,14 +146,14 @@ private slots:
         settings().setValue("FileNames", writeLog("only.log", "x\n"));
         {
             Telvane window(false);
-            closePanel(panels(window).first());
-            QVERIFY(panels(window).isEmpty());
+            closePanel(window.panels().first());
+            QVERIFY(window.panels().isEmpty());
             closeWindow(window);
         }
         QCOMPARE(settings().value("FileNames").toString(), QString());
         Telvane again(false);
-        QCOMPARE(panels(again).size(), 1);
-        QCOMPARE(panels(again).first()->fileName(), QString());
+        QCOMPARE(again.panels().size(), 1);
+        QCOMPARE(again.panels().first()->fileName(), QString());
     }
 
     void geometrySavedAndRestoredInBothModes_data()
@@ -205,13 +195,13 @@ private slots:
         settings().setValue("FileNames", "a.log;b.log;c.log");
         Telvane window(true);
         window.show();
-        QCOMPARE(panels(window).size(), 1);
-        QCOMPARE(panels(window).first()->fileName(), QString());
+        QCOMPARE(window.panels().size(), 1);
+        QCOMPARE(window.panels().first()->fileName(), QString());
         QVERIFY(child(window, "addFieldPushButton")->isHidden());
         QVERIFY(child(window, "checkBoxSaveSessionSettings")->isHidden());
         QVERIFY(child(window, "widgetSearch")->isHidden());
         QVERIFY(!child(window, "pushButtonAboutQt")->isHidden());
-        Field *field = panels(window).first();
+        Field *field = window.panels().first();
         QVERIFY(field->findChild<QWidget *>(QStringLiteral("fileNameInput"))->isHidden());
         QVERIFY(field->findChild<QWidget *>(QStringLiteral("pushButtonCloseField"))->isHidden());
     }
@@ -238,7 +228,7 @@ private slots:
             Telvane window(false);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            QList<Field *> fields = panels(window);
+            QList<Field *> fields = window.panels();
             QTest::mouseClick(fields[index]->textEdit()->viewport(), Qt::LeftButton);
             QList<bool> expected{false, false, false};
             expected[index] = true;
@@ -271,11 +261,11 @@ private slots:
         Telvane window(false);
         QWidget *searchArea = child(window, "widgetSearch");
         QVERIFY(!searchArea->isHidden());
-        closePanel(panels(window).first());
+        closePanel(window.panels().first());
         QVERIFY(searchArea->isHidden());
         createFields(window, {""});
         QVERIFY(!searchArea->isHidden());
-        QVERIFY(panels(window).first()->isActive());
+        QVERIFY(window.panels().first()->isActive());
     }
 
     // The results pane goes with the search area, whose buttons close it, and comes back with
@@ -289,7 +279,7 @@ private slots:
         results->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
         results->onSearchEnd(0);
         QVERIFY(results->isVisible());
-        closePanel(panels(window).first());
+        closePanel(window.panels().first());
         QVERIFY(!results->isVisible());
         createFields(window, {""});
         QVERIFY(results->isVisible());
@@ -312,7 +302,7 @@ private slots:
         }
         createFields(window, paths);
         QCoreApplication::processEvents();
-        QCOMPARE(panels(window).size(), 4);
+        QCOMPARE(window.panels().size(), 4);
         QCOMPARE(window.width(), 1191);
     }
 
