@@ -121,6 +121,16 @@ private slots:
         // Painting the result must not fail either.
         field.textEdit()->moveCursorToEnd();
         QVERIFY(!field.grab().isNull());
+
+        // The same entry in the large-log view: an empty view or its lines, and it paints.
+        LargeLogView large;
+        large.resize(400, 300);
+        large.show();
+        QCOMPARE(large.openLog(path), opens);
+        QTRY_VERIFY(!large.isIndexing());
+        large.moveCursorToEnd();
+        QVERIFY(large.store().lineCount() >= 1);
+        QVERIFY(!large.grab().isNull());
     }
 
     void fileDeletedBetweenListingAndOpening()
