@@ -205,7 +205,7 @@ bool Field::isFollowing() const
 
 QString Field::followNote() const
 {
-    return note->isVisible() || !note->isHidden() ? note->text() : QString();
+    return note->isHidden() ? QString() : note->text();
 }
 
 void Field::setFollowing(bool on)

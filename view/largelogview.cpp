@@ -15,8 +15,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMetaMethod>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextLayout>
 #include <memory>
@@ -731,8 +731,7 @@ void LargeLogView::search(const SearchOptions &options)
         findAll(text, pattern.findAllCase);
         return;
     }
-    QString &notFoundText = searchState->notFoundText;
-    if (!notFoundText.isEmpty() && text.contains(notFoundText)) {
+    if (searchState->rulesOut(text)) {
         emit searchFinished(false);
         return;
     }
@@ -761,13 +760,12 @@ void LargeLogView::search(const SearchOptions &options)
     }
     if (!match.isValid()) {
         setSelection(savedAnchor, savedCaret);
-        if (!notFoundText.contains(text))
-            notFoundText = text;
+        searchState->rememberNotFound(text);
         emit searchFinished(false);
         return;
     }
     setSelection({match.line, match.column}, {match.line, match.column + match.length});
-    notFoundText.clear();
+    searchState->clearNotFoundText();
     emit searchFinished(true);
 }
 
@@ -800,8 +798,8 @@ void LargeLogView::onFound(const QVector<LogFinding> &findings)
     FoundBatch batch;
     batch.records.reserve(findings.size());
     for (const LogFinding &match : findings) {
-        batch.records.append({int(match.lineNumber), match.column, match.length,
-                              int(match.position), fieldId});
+        batch.records.append(
+            {int(match.lineNumber), match.column, match.length, int(match.position), fieldId});
         batch.longestLine = qMax(batch.longestLine, match.lineText.size());
     }
     // Rows outlive a reopened or closed log: they read what the view shows then, or nothing.

@@ -109,8 +109,7 @@ void VisualizedTextEdit::search(const SearchOptions &options)
         return;
     }
 
-    QString &notFoundText = searchState->notFoundText;
-    if (!notFoundText.isEmpty() && text.contains(notFoundText)) {
+    if (searchState->rulesOut(text)) {
         emit searchFinished(false);
         return;
     }
@@ -152,14 +151,13 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     }
     if (match.isNull()) {
         setTextCursor(saved);
-        if (!notFoundText.contains(text))
-            notFoundText = text;
+        searchState->rememberNotFound(text);
         emit searchFinished(false);
         return;
     }
     setTextCursor(match);
     ensureCursorVisible();
-    notFoundText.clear();
+    searchState->clearNotFoundText();
     emit searchFinished(true);
 }
 

@@ -2,8 +2,11 @@
 
 #include "logstore/logstore.h"
 
+#include "tests/testsupport.h"
+
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextStream>
@@ -30,3 +33,19 @@ inline bool openAndWait(LogStore &store, const QString &path, int timeoutMs = 60
         return false;
     return finished.count() > 0 || finished.wait(timeoutMs);
 }
+
+// Writes a numbered log file into `dir`; its path, or empty when writing failed.
+class LogFiles
+{
+public:
+    QString write(const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("log%1.txt").arg(++count));
+        return testsupport::writeFile(path, bytes) ? path : QString();
+    }
+    bool isValid() const { return dir.isValid(); }
+
+private:
+    QTemporaryDir dir;
+    int count = 0;
+};

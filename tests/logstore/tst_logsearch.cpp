@@ -128,14 +128,8 @@ class TestLogSearch : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir;
-    int fileNumber = 0;
-
-    QString writeLog(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("log%1.txt").arg(++fileNumber));
-        return testsupport::writeFile(path, bytes) ? path : QString();
-    }
+    LogFiles logs;
+    QString writeLog(const QByteArray &bytes) { return logs.write(bytes); }
 
     void compareSteps(const LogStore &store, const QTextDocument &document,
                       QRandomGenerator &random, int queries)
@@ -196,7 +190,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(logs.isValid()); }
 
     void steps_data()
     {

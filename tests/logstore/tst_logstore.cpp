@@ -86,15 +86,8 @@ class TestLogStore : public QObject
 
 private:
     QTemporaryDir dir;
-    int fileNumber = 0;
-
-    QString writeLog(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("log%1.txt").arg(++fileNumber));
-        if (!testsupport::writeFile(path, bytes))
-            return {};
-        return path;
-    }
+    LogFiles logs;
+    QString writeLog(const QByteArray &bytes) { return logs.write(bytes); }
 
     // The store holds what the ordinary view shows for the file at `path`.
     void compareWithReference(const LogStore &store, const QString &path)
@@ -128,7 +121,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(dir.isValid() && logs.isValid()); }
 
     void text_data()
     {

@@ -134,9 +134,9 @@ private:
     }
     FindAllScan *scan() const { return FindAllScan::of(edit.get()); }
     // Lines of a few letters, so that short keywords match often, some lines empty.
-    static QString randomDocument(quint32 seed, int lines)
+    static QString generatedDocument(quint32 variant, int lines)
     {
-        QRandomGenerator random(seed);
+        QRandomGenerator random(variant);
         QStringList text;
         for (int i = 0; i < lines; ++i) {
             QString line;
@@ -525,7 +525,7 @@ private slots:
     // the slices, and the findings, the batches and the lines they read agree with a plain scan.
     void findAllInSlicesAgreesWithAPlainScan_data()
     {
-        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<quint32>("variant");
         QTest::addColumn<QString>("keyword");
         QTest::addColumn<bool>("caseSensitive");
         QTest::addColumn<int>("firstLineLength"); // of a first line full of matches
@@ -539,14 +539,14 @@ private slots:
 
     void findAllInSlicesAgreesWithAPlainScan()
     {
-        QFETCH(quint32, seed);
+        QFETCH(quint32, variant);
         QFETCH(QString, keyword);
         QFETCH(bool, caseSensitive);
         QFETCH(int, firstLineLength);
         const Qt::CaseSensitivity sensitivity =
             caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         load(QString(firstLineLength, QLatin1Char('a')) + QLatin1Char('\n') +
-             randomDocument(seed, 3000));
+             generatedDocument(variant, 3000));
         edit->setId(42);
         scan()->setSliceMilliseconds(0);
         const QList<Found> expected = referenceFindAll(keyword, sensitivity);
@@ -617,7 +617,7 @@ private slots:
     void findAllEndsEarly()
     {
         QFETCH(QString, how);
-        load(randomDocument(7, 3000));
+        load(generatedDocument(7, 3000));
         scan()->setSliceMilliseconds(0);
         int found = 0, ends = 0, endedWith = -1;
         QStringList order;
