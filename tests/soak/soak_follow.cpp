@@ -195,6 +195,65 @@ void dropFile(QWidget *target, const QString &path)
     QApplication::sendEvent(target, &drop);
 }
 
+// Times every outermost event delivery, so that the longest gap can be traced to what filled it.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (depth > 0)
+            return QApplication::notify(receiver, event);
+        ++depth;
+        const int type = event->type();
+        const char *className = receiver->metaObject()->className();
+        const double wall0 = clock.nsecsElapsed() / 1e6, cpu0 = cpuMs();
+        const bool result = QApplication::notify(receiver, event);
+        const double wall = clock.nsecsElapsed() / 1e6 - wall0, cpu = cpuMs() - cpu0;
+        --depth;
+        ++sinceTick.events;
+        sinceTick.cpuMs += cpu;
+        if (wall > sinceTick.slowestMs) {
+            sinceTick.slowestMs = wall;
+            sinceTick.slowest = QByteArray::number(type) + " to " + className;
+        }
+        return result;
+    }
+
+    // What the events since the last call cost.
+    QByteArray takeSinceTick()
+    {
+        const QByteArray text = QByteArray::number(sinceTick.events) + " events, " +
+                                QByteArray::number(sinceTick.cpuMs, 'f', 1) +
+                                " ms of CPU; slowest: event " + sinceTick.slowest + ", " +
+                                QByteArray::number(sinceTick.slowestMs, 'f', 1) + " ms";
+        sinceTick = {};
+        return text;
+    }
+
+private:
+    static double cpuMs()
+    {
+        timespec now;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+    }
+
+    struct {
+        int events = 0;
+        double cpuMs = 0;
+        double slowestMs = 0;
+        QByteArray slowest;
+    } sinceTick;
+    QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    int depth = 0;
+};
+
 // The scripted user: one step per call, round and round.
 class User
 {
@@ -314,7 +373,13 @@ int runSoak(int argc, char **argv)
     }
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // The offscreen platform says once per window that it cannot pass on size hints.
+    static const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (!text.contains(QLatin1String("propagateSizeHints")))
+                previous(type, context, text);
+        });
+    TimedApplication app(argc, argv);
     const int runSeconds = qEnvironmentVariableIsSet("SOAK_SECONDS")
                                ? std::max(5, qEnvironmentVariableIntValue("SOAK_SECONDS"))
                                : 60;
@@ -355,15 +420,18 @@ int runSoak(int argc, char **argv)
         QElapsedTimer clock, sinceTick;
         double longestGap = 0, longestGapAt = 0;
         const char *stepBeforeGap = "";
+        QByteArray gapContents;
         User user(window, *followed, otherLog);
         QTimer ticker;
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             const double gap = sinceTick.nsecsElapsed() / 1e6;
+            const QByteArray contents = app.takeSinceTick();
             if (gap > longestGap) {
                 longestGap = gap;
                 longestGapAt = seconds(clock);
                 stepBeforeGap = user.lastName;
+                gapContents = contents;
             }
             sinceTick.restart();
         });
@@ -398,6 +466,7 @@ int runSoak(int argc, char **argv)
                          [&] { writerDone = true; });
         clock.start();
         sinceTick.start();
+        app.takeSinceTick();
         ticker.start(tickMs);
         script.start(300);
         writer.start(QCoreApplication::applicationFilePath(),
@@ -418,6 +487,7 @@ int runSoak(int argc, char **argv)
                     "user step: %s), allowed %.0f ms: %s\n",
                     user.actions, tickMs, longestGap, longestGapAt, stepBeforeGap, allowedStallMs,
                     longestGap <= allowedStallMs ? "ok" : "FAILED");
+        std::printf("  in that gap: %s\n", gapContents.constData());
         if (longestGap > allowedStallMs)
             status = 1;
 
