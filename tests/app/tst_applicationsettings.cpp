@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace
 {
@@ -48,6 +49,29 @@ private slots:
         QCOMPARE(settings.lastFileDialogPath(), QStringLiteral("/var/log"));
         QCOMPARE(settings.mainWindowGeometry(), QByteArray("\x01\x02\x00\xff", 4));
         QCOMPARE(settings.visualizedAreaWidth(), 123);
+    }
+
+    // The store is rewritten through a new file, so an unchanged inode means nothing was written.
+    void storingTheSameWidthWritesNothing()
+    {
+        ApplicationSettings &settings = ApplicationSettings::instance();
+        settings.setVisualizedAreaWidth(321);
+        settings.sync();
+        const auto inode = [&] {
+            struct stat status {
+            };
+            return ::stat(QFile::encodeName(settings.fileName()).constData(), &status) == 0
+                       ? status.st_ino
+                       : ino_t(0);
+        };
+        const ino_t before = inode();
+        QVERIFY(before != 0);
+        settings.setVisualizedAreaWidth(321);
+        settings.sync();
+        QCOMPARE(inode(), before);
+        settings.setVisualizedAreaWidth(322);
+        settings.sync();
+        QVERIFY(inode() != before);
     }
 
     void fileNamesSplitting_data()
