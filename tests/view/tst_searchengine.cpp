@@ -267,6 +267,12 @@ private slots:
             0, 3);
         row("only match is the selected one", "x abc y", 2, 5, FindNext, PlainText, "abc", true, 2,
             5);
+        // Blocks are skipped by the text's longest piece without spaces; a no-break space in the
+        // document matches a space.
+        row("previous finds a match ending past the cursor", "b AB\nb AB", 6, 6, FindPrevious,
+            PlainText, "b AB", true, 5, 9);
+        row("no-break space matches a space", QStringLiteral("x\nb\u00a0AB"), 0, 0, FindNext,
+            PlainText, "b AB", true, 2, 6);
         row("case ignored", "x ABC", 0, 0, FindNext, PlainText, "abc", true, 2, 5);
         row("case matters", "x ABC abc", 0, 0, FindNext, PlainTextMatchCase, "abc", true, 6, 9);
         row("binary data is whole words", "[41 421]\n[41 42]", 0, 0, FindNext, BinaryData, "AB",
@@ -345,8 +351,16 @@ private slots:
     {
         QStringList lines;
         QRandomGenerator random(7);
-        const QStringList words = {
-            "ab", "AB", "41 42", "x41 42", "41 42y", "cab", " ", "b", QStringLiteral("\U0001F600")};
+        const QStringList words = {"ab",
+                                   "AB",
+                                   "41 42",
+                                   "x41 42",
+                                   "41 42y",
+                                   "cab",
+                                   " ",
+                                   "b",
+                                   QStringLiteral("\U0001F600"),
+                                   QStringLiteral("a\u00a0b")};
         for (int i = 0; i < 200; ++i) {
             QString line;
             for (int w = random.bounded(5) - (i % 7 ? 0 : 5); w > 0; --w)
@@ -366,7 +380,8 @@ private slots:
             const QString text =
                 mode == BinaryData
                     ? QStringLiteral("AB")
-                    : QStringList{"ab", "AB", "b a", "abc", "\U0001F600"}.at(random.bounded(5));
+                    : QStringList{"ab", "AB", "b a", "abc", "\U0001F600", "a b", " ", "b AB"}.at(
+                          random.bounded(8));
             const int a = random.bounded(end + 1);
             const int b = qMin(end, a + random.bounded(4));
             const int scroll = random.bounded(edit->verticalScrollBar()->maximum() + 1);
