@@ -13,6 +13,7 @@
 #include <QStringMatcher>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace
 {
@@ -55,8 +56,7 @@ bool findInBlock(const QTextBlock &block, const QString &expression, const QStri
 class BlockFinder
 {
 public:
-    BlockFinder(const QTextDocument *document, const QString &expression,
-                Qt::CaseSensitivity sensitivity)
+    BlockFinder(const QString &expression, Qt::CaseSensitivity sensitivity)
         : sensitivity(sensitivity)
     {
         int start = 0;
@@ -69,25 +69,26 @@ public:
             }
             start = i + 1;
         }
-        if (!piece.isEmpty()) {
-            raw = document->toRawText();
+        if (!piece.isEmpty())
             matcher = QStringMatcher(piece, sensitivity);
-        }
     }
+
+    bool needsText() const { return !piece.isEmpty(); }
+    void setText(const QString *documentText) { raw = documentText; }
 
     // The block from `block` on (backward: back to it) that may hold a match starting at or
     // (backward) before `offset` within `block`, or an invalid block.
     QTextBlock next(const QTextDocument *document, const QTextBlock &block, int offset,
                     bool backward) const
     {
-        if (piece.isEmpty())
+        if (!raw)
             return block;
         int at;
         if (backward) {
             const int from = block.position() + offset + pieceOffset;
-            at = from < 0 ? -1 : raw.lastIndexOf(piece, qMin(from, raw.size() - 1), sensitivity);
+            at = from < 0 ? -1 : raw->lastIndexOf(piece, qMin(from, raw->size() - 1), sensitivity);
         } else {
-            at = matcher.indexIn(raw, block.position() + qMax(0, offset));
+            at = matcher.indexIn(*raw, block.position() + qMax(0, offset));
         }
         if (at < 0)
             return {};
@@ -106,7 +107,7 @@ private:
     Qt::CaseSensitivity sensitivity;
     QString piece;
     int pieceOffset = 0;
-    QString raw;
+    const QString *raw = nullptr;
     QStringMatcher matcher;
 };
 
@@ -154,6 +155,32 @@ QTextCursor findUpTo(QTextDocument *document, const BlockFinder &finder, const Q
 }
 
 } // namespace
+
+const QString &VisualizedTextEdit::searchedText()
+{
+    if (!rawTextValid) {
+        rawText = document()->toRawText();
+        rawTextValid = true;
+    }
+    rawTextExpiry->start();
+    return rawText;
+}
+
+void VisualizedTextEdit::followTextChange(int position, int removed, int added)
+{
+    if (!rawTextValid)
+        return;
+    if (removed == 0 && position == rawText.size()) {
+        // Appended, as when following a log: the new characters, separators as U+2029.
+        QTextCursor appended(document());
+        appended.setPosition(position);
+        appended.setPosition(position + added, QTextCursor::KeepAnchor);
+        rawText += appended.selectedText();
+        return;
+    }
+    rawText = QString();
+    rawTextValid = false;
+}
 
 void VisualizedTextEdit::search(const SearchOptions &options)
 {
@@ -203,7 +230,9 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     // first scan began to the far end is then known to hold no match, so the second scan
     // stops at the block in which the first one started.
     QTextDocument *doc = document();
-    const BlockFinder finder(doc, text, pattern.stepCase);
+    BlockFinder finder(text, pattern.stepCase);
+    if (finder.needsText())
+        finder.setText(&searchedText());
     const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
     QTextCursor match = findUpTo(doc, finder, text, firstFrom, flags, QTextBlock());
     if (match.isNull()) {

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QTextBlock>
+#include <QTimer>
 
 VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     : QPlainTextEdit(parent), selectedLine(-1),
@@ -32,6 +33,15 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
         if (!changingText)
             emit textEditedByUser();
     });
+    rawTextExpiry = new QTimer(this);
+    rawTextExpiry->setSingleShot(true);
+    rawTextExpiry->setInterval(30000);
+    connect(rawTextExpiry, &QTimer::timeout, this, [this] {
+        rawText = QString();
+        rawTextValid = false;
+    });
+    connect(document(), &QTextDocument::contentsChange, this,
+            &VisualizedTextEdit::followTextChange);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &VisualizedTextEdit::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &VisualizedTextEdit::updateLineNumberArea);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,

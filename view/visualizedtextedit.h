@@ -10,6 +10,7 @@
 
 class Finding;
 class LineNumberArea;
+class QTimer;
 class SearchOptions;
 class SearchState;
 class VisualizedTextArea;
@@ -93,6 +94,8 @@ private:
     void applyMargins(int gutterWidth);
     void placeAreas();
     void scheduleLineDetails();
+    const QString &searchedText();
+    void followTextChange(int position, int removed, int added);
 
     LineNumberArea *lineNumberArea;
     VisualizedTextArea *visualizedTextArea;
@@ -108,4 +111,9 @@ private:
     bool changingText = false; // the program, not the user, changes the text
     QList<QAction *> extraActions;
     DecodeMode decodeMode;
+    // The document's raw text for searching, kept between steps and extended by appends; let go
+    // a while after the last search.
+    QString rawText;
+    bool rawTextValid = false;
+    QTimer *rawTextExpiry;
 };

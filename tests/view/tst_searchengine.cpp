@@ -406,6 +406,34 @@ private slots:
         }
     }
 
+    // Steps stay right while the text grows by appends and is edited between them.
+    void stepsFollowChangesToTheText()
+    {
+        load(QStringLiteral("ab one\nab two"));
+        const auto next = [&](const QString &text) {
+            step(FindNext, PlainText, text);
+            return selection();
+        };
+        placeCursor(0);
+        QCOMPARE(next("two"), qMakePair(10, 13));
+        edit->appendLogText(QStringLiteral("\nab\u00a0three\nfour"));
+        QCOMPARE(next("b three"), qMakePair(15, 22));
+        QCOMPARE(next("four"), qMakePair(23, 27));
+        edit->appendLogText(QStringLiteral(" five"));
+        QCOMPARE(next("five"), qMakePair(28, 32));
+        QTextCursor(edit->document()).insertText(QStringLiteral("six "));
+        placeCursor(0);
+        QCOMPARE(next("four"), qMakePair(27, 31));
+        QCOMPARE(next("six"), qMakePair(0, 3));
+        QTextCursor cut(edit->document());
+        cut.setPosition(4);
+        cut.setPosition(7, QTextCursor::KeepAnchor);
+        cut.removeSelectedText(); // "six one\n..."
+        placeCursor(0);
+        QCOMPARE(next("one"), qMakePair(4, 7));
+        QCOMPARE(next("five"), qMakePair(29, 33));
+    }
+
     void fromLineStartGrowsTheSelectionWhileTyping()
     {
         load(QStringLiteral("xx Receive\nRe Rec Received"));
