@@ -85,6 +85,11 @@ int runWriter(const QString &path, int runSeconds, bool large)
         std::printf("%s\n", event);
         std::fflush(stdout);
     };
+    // The run starts when the window says so, not while this process is still preparing.
+    announce("ready");
+    char go[8];
+    if (!std::fgets(go, sizeof go, stdin))
+        return 1;
     const double firstTruncation = runSeconds * 0.40, secondTruncation = runSeconds * 0.75;
     const double renameAway = runSeconds * 0.55, renameBack = renameAway + 1.5;
     int events = 0;
@@ -490,10 +495,15 @@ int runSoak(int argc, char **argv)
         QObject::connect(&sampler, &QTimer::timeout, [&] { sample(&before); });
 
         QProcess writer;
+        bool writerReady = false;
         writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&writer, &QProcess::readyReadStandardOutput, [&] {
             while (writer.canReadLine()) {
                 const QByteArray event = writer.readLine().trimmed();
+                if (event == "ready") {
+                    writerReady = true;
+                    continue;
+                }
                 std::printf("  %5.1f s  writer: %s\n", seconds(clock), event.constData());
                 // Memory once the panel has read the truncated file anew.
                 if (event == "truncated") {
@@ -505,17 +515,26 @@ int runSoak(int argc, char **argv)
         bool writerDone = false;
         QObject::connect(&writer, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
                          [&] { writerDone = true; });
-        clock.start();
-        sinceTick.start();
-        app.takeSinceTick();
-        ticker.start(tickMs);
-        script.start(300);
-        sampler.start(1000);
+        // The clock starts once the writer is ready and the window has shown the log.
+        const auto startRun = [&] {
+            clock.start();
+            sinceTick.start();
+            app.takeSinceTick();
+            ticker.start(tickMs);
+            script.start(300);
+            sampler.start(1000);
+            writer.write("go\n");
+        };
+        QElapsedTimer sinceLaunch;
+        sinceLaunch.start();
         writer.start(QCoreApplication::applicationFilePath(),
                      {QStringLiteral("--writer"), path, QString::number(runSeconds),
                       QLatin1String(large ? "large" : "ordinary")});
-        while (!writerDone && seconds(clock) < runSeconds + 60)
+        while (!writerDone && sinceLaunch.elapsed() < (runSeconds + 120) * 1000) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            if (!clock.isValid() && writerReady)
+                startRun();
+        }
         ticker.stop();
         script.stop();
         if (!writerDone || writer.exitStatus() != QProcess::NormalExit || writer.exitCode() != 0) {
