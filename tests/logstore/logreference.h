@@ -12,16 +12,19 @@
 #include <QTextStream>
 #include <memory>
 
-// What the ordinary view shows for a file: read in text mode through a text stream, then set as
-// plain text of a document.
+// What the ordinary view reads from a file: text mode, through a text stream.
+inline QString referenceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QTextStream(&file).readAll()
+                                                            : QString();
+}
+
+// What the ordinary view shows for a file: its text set as plain text of a document.
 inline std::unique_ptr<QTextDocument> referenceDocument(const QString &path)
 {
     auto document = std::make_unique<QTextDocument>();
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream stream(&file);
-        document->setPlainText(stream.readAll());
-    }
+    document->setPlainText(referenceText(path));
     return document;
 }
 
