@@ -4,6 +4,8 @@
 #include "telegram/recordtext.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -38,6 +40,12 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Lets closed panels, which are deleted later, go now.
+inline void deleteClosed()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Points the temp folder, and with it the panels' log folder, at `root`, so that a test never
