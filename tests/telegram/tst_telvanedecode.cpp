@@ -56,12 +56,9 @@ void TestTelvaneDecode::samples_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("output");
 
-    QTest::newRow("serial") << QStringList{sample("serial-session.log")}
-                            << expected("serial-session.txt");
-    QTest::newRow("dpv1") << QStringList{sample("dpv1-session.log")}
-                          << expected("dpv1-session.txt");
-    QTest::newRow("envelopes") << QStringList{sample("usb-envelopes.log")}
-                               << expected("usb-envelopes.txt");
+    for (const char *name : {"serial-session", "dpv1-session", "usb-envelopes"})
+        QTest::newRow(name) << QStringList{sample(name + QByteArray(".log"))}
+                            << expected(name + QByteArray(".txt"));
     QTest::newRow("safety faults") << QStringList{"--safety-faults", sample("safety-faults.log")}
                                    << expected("safety-faults.txt");
     // Telegram lines give no fault output, and fault lines no telegram output.
