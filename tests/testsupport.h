@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
@@ -46,6 +47,13 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 inline void deleteClosed()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Closes a window from inside a running event loop, as a user would; closing ends that loop.
+template <typename Window> bool closeInEventLoop(Window &window)
+{
+    QTimer::singleShot(0, &window, [&window] { window.close(); });
+    return QCoreApplication::exec() == 0;
 }
 
 // Points the temp folder, and with it the panels' log folder, at `root`, so that a test never
