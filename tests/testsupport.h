@@ -11,30 +11,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTimer>
-#include <cstdio>
-#include <unistd.h>
 
 namespace testsupport
 {
-
-// Runs `write` with standard error redirected into a file and returns what it wrote.
-template <typename Write> QByteArray captureStandardError(Write write)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(file.handle(), STDERR_FILENO);
-    write();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
-}
 
 // Writes `content` to `path`; true when all of it was written.
 inline bool writeFile(const QString &path, const QByteArray &content)
