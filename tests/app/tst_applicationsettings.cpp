@@ -5,14 +5,6 @@
 #include <QFontMetrics>
 #include <QtTest>
 
-namespace
-{
-struct FakeField {
-    QString name;
-    QString fileName() const { return name; }
-};
-} // namespace
-
 class TestApplicationSettings : public QObject
 {
     Q_OBJECT
@@ -55,28 +47,6 @@ private slots:
         QFETCH(QString, stored);
         settings().setValue(QStringLiteral("FileNames"), stored);
         QTEST(settings().fileNames(), "names");
-    }
-
-    void setFileNamesJoinsInOrder_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("no panel") << QStringList{} << "";
-        QTest::newRow("one empty panel") << QStringList{""} << "";
-        QTest::newRow("three") << QStringList{"/a", "", "/c"} << "/a;;/c";
-    }
-
-    void setFileNamesJoinsInOrder()
-    {
-        QFETCH(QStringList, names);
-        std::vector<FakeField> panels;
-        for (const QString &name : names)
-            panels.push_back({name});
-        std::vector<FakeField *> pointers;
-        for (FakeField &panel : panels)
-            pointers.push_back(&panel);
-        settings().setFileNames(pointers);
-        QTEST(settings().value("FileNames").toString(), "stored");
     }
 
     void hostileWidthReadsAsNumberOrZero_data()

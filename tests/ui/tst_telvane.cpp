@@ -273,17 +273,14 @@ private slots:
         Telvane window(false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QString shownClass;
-        QTimer::singleShot(0, this, [&shownClass] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal) {
-                shownClass = QString::fromLatin1(modal->metaObject()->className());
-                modal->close();
-            }
+        bool shown = false;
+        QTimer::singleShot(0, this, [&shown] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                shown = box->close();
         });
         // The box opens on the press alone; no release is sent.
         QTest::mousePress(child(window, "pushButtonAboutQt"), Qt::LeftButton);
-        QCOMPARE(shownClass, QStringLiteral("QMessageBox"));
+        QVERIFY(shown);
     }
 };
 

@@ -347,14 +347,11 @@ private slots:
         const int plainRow = row(view.get(), 4).center().y();
         const int selectedRow = row(view.get(), 2).center().y();
 
+        // The selected row is marked across the strip, the others are not.
         QCOMPARE(image.pixelColor(image.width() - 2, plainRow), gray);
-        QCOMPARE(image.pixelColor(0, plainRow), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(0, selectedRow), QColor(Qt::black));
         QCOMPARE(image.pixelColor(1, selectedRow), mark);
         QCOMPARE(image.pixelColor(image.width() - 1, selectedRow), mark);
         QCOMPARE(image.pixelColor(image.width() - 1, row(view.get(), 1).center().y()), gray);
-        // Below the last line the strip is background.
-        QCOMPARE(image.pixelColor(150, image.height() - 3), gray);
 
         // The icons sit behind "DPV1 ", plain on the gray row, the selected one on the mark.
         const int iconX = view->fontMetrics().horizontalAdvance(QStringLiteral("DPV1 "));
