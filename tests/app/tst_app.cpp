@@ -1,11 +1,13 @@
 #include "app/applicationsettings.h"
+#include "app/commandline.h"
 #include "app/scopetimer.h"
 
 #include <QDir>
 #include <QFontMetrics>
 #include <QtTest>
 
-class TestApplicationSettings : public QObject
+// The app module: settings, the timing stopwatch and the command line.
+class TestApp : public QObject
 {
     Q_OBJECT
 
@@ -91,7 +93,35 @@ private slots:
         qInstallMessageHandler(previous);
         QCOMPARE(messages, QStringList{QStringLiteral("search: 0 msec")});
     }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        QTest::addColumn<bool>("safetyFaultMode");
+        QTest::addColumn<int>("language");
+        using Args = QList<QByteArray>;
+        QTest::newRow("no argument") << Args{} << false << int(English);
+        QTest::newRow("Deutsch") << Args{"Deutsch"} << true << int(German);
+        QTest::newRow("lower case") << Args{"deutsch"} << true << int(German);
+        QTest::newRow("mixed case") << Args{"dEuTsCh"} << true << int(German);
+        QTest::newRow("a file path") << Args{"/tmp/drive.log"} << true << int(English);
+        QTest::newRow("empty argument") << Args{""} << true << int(English);
+        QTest::newRow("near miss") << Args{"Deutsche"} << true << int(English);
+        QTest::newRow("only the first counts") << Args{"x", "Deutsch"} << true << int(English);
+        QTest::newRow("later arguments ignored") << Args{"Deutsch", "x"} << true << int(German);
+    }
+
+    void commandLine()
+    {
+        QFETCH(QList<QByteArray>, arguments);
+        std::vector<const char *> argv{"telvane"};
+        for (const QByteArray &argument : arguments)
+            argv.push_back(argument.constData());
+        const CommandLine commandLine = readCommandLine(int(argv.size()), argv.data());
+        QTEST(commandLine.safetyFaultMode, "safetyFaultMode");
+        QTEST(int(commandLine.language), "language");
+    }
 };
 
-QTEST_MAIN(TestApplicationSettings)
-#include "tst_applicationsettings.moc"
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
