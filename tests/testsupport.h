@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QTimer>
 
 namespace testsupport
@@ -21,6 +22,14 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// What the ordinary view reads from a file: text mode, through a text stream.
+inline QString referenceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QTextStream(&file).readAll()
+                                                            : QString();
 }
 
 // Lets closed panels, which are deleted later, go now.

@@ -4,27 +4,17 @@
 
 #include "tests/testsupport.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextStream>
 #include <memory>
-
-// What the ordinary view reads from a file: text mode, through a text stream.
-inline QString referenceText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QTextStream(&file).readAll()
-                                                            : QString();
-}
 
 // What the ordinary view shows for a file: its text set as plain text of a document.
 inline std::unique_ptr<QTextDocument> referenceDocument(const QString &path)
 {
     auto document = std::make_unique<QTextDocument>();
-    document->setPlainText(referenceText(path));
+    document->setPlainText(testsupport::referenceText(path));
     return document;
 }
 

@@ -59,7 +59,7 @@ private:
     // The store holds what the ordinary view shows for the file at `path`.
     void compareWithReference(const LogStore &store, const QString &path)
     {
-        const QString text = referenceText(path);
+        const QString text = testsupport::referenceText(path);
         QTextDocument document;
         document.setPlainText(text);
         QCOMPARE(store.lineCount(), qint64(document.blockCount()));
