@@ -2,7 +2,6 @@
 #include "app/commandline.h"
 #include "app/scopetimer.h"
 
-#include <QDir>
 #include <QFontMetrics>
 #include <QtTest>
 

@@ -3,8 +3,6 @@
 #include "logstore/logstore.h"
 #include "tests/testsupport.h"
 
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace

@@ -4,10 +4,6 @@
 #include "tests/testsupport.h"
 #include "tools/loggenerator.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>

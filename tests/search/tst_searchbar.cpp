@@ -1,6 +1,5 @@
 #include "search/searchbar.h"
 
-#include <QStandardPaths>
 #include <QtTest>
 #include <QtWidgets>
 

@@ -8,8 +8,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 

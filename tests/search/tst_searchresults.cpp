@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <memory>

@@ -4,10 +4,6 @@
 #include "tests/testsupport.h"
 #include "tools/loggenerator.h"
 
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,5 @@
 #include "tests/testsupport.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace

@@ -5,11 +5,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QLineEdit>
-#include <QMimeData>
-#include <QSplitter>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>

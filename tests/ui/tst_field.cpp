@@ -5,12 +5,6 @@
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
 
-#include <QComboBox>
-#include <QFrame>
-#include <QPlainTextEdit>
-#include <QSlider>
-#include <QSplitter>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <sys/stat.h>

@@ -6,11 +6,6 @@
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
-#include <QComboBox>
-#include <QPushButton>
-#include <QSplitter>
-#include <QTemporaryDir>
-#include <QTextBlock>
 #include <QtTest>
 #include <QtWidgets>
 #include <sys/stat.h>

@@ -6,11 +6,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QComboBox>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>

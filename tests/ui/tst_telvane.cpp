@@ -7,9 +7,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QCheckBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>

@@ -8,11 +8,6 @@
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
-#include <QClipboard>
-#include <QRandomGenerator>
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>

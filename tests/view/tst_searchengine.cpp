@@ -6,10 +6,6 @@
 #include "tests/testsupport.h"
 #include "view/visualizedtextedit.h"
 
-#include <QRandomGenerator>
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTextBlock>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>

@@ -6,9 +6,6 @@
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
 
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTextBlock>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>
