@@ -279,13 +279,11 @@ private slots:
         const QByteArray log = generatedLog(5000, 3);
         QCOMPARE(log.count('\n'), 5000);
         QCOMPARE(generatedLog(5000, 3), log);
-        QVERIFY(generatedLog(5000, 4) != log);
-        // Every kind of telegram occurs.
+        // Every kind of telegram occurs, so that the logs made from it test them all.
         const QByteArray out = decodeLogText(log, LogDecodeMode::Telegrams);
-        for (int type = PPO3Request; type <= ResponseError; ++type) {
+        for (int type = PPO3Request; type <= ResponseError; ++type)
             QVERIFY2(out.contains(telegramTypeName(type).toUtf8()),
-                     qPrintable(telegramTypeName(type)));
-        }
+                     qPrintable(QString::number(type)));
         QVERIFY(out.contains("data: len = "));
     }
 };
