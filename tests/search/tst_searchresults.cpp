@@ -207,8 +207,7 @@ private slots:
         QVERIFY(!window->isSearchRunning());
         QVERIFY(!window->searchProgressLabel()->isVisible());
 
-        // With a listener, as the main window is, Cancel shows; a click on it is the end-to-end
-        // test's.
+        // With a listener, as the main window is, Cancel shows (its click: the end-to-end test).
         QSignalSpy cancels(window, &SearchResultWindow::cancelRequested);
         window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
         QVERIFY(window->isSearchRunning() && window->cancelSearchButton()->isVisible());

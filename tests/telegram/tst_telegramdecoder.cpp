@@ -221,7 +221,7 @@ void TestTelegramDecoder::decode_data()
     row("dpv1 write two parameters", 0, hex("FF420002100103F20000100103F30000060100640903414243"),
         Write, "DPV1||2 parameters { 1010.0 1011.0 }|2 values { 100 \"ABC\" }|");
 
-    // TL: 02, length, address, AK and parameter number, index, value, five unexamined bytes
+    // TL
     const QByteArray tlRead = tl("1234 0000 000001F4 047F000000");
     row("tl read, also a response on one line", 0, tlRead, Read, "TL|5|564.0||");
     row("tl read, direction 2", 2, tlRead, Read, "TL|5|564.0||");
@@ -276,8 +276,7 @@ void TestTelegramDecoder::decode_data()
     row("tl shortest text response", 1, tl("F00C 0003 414243 457F000000"), ResponseOK,
         "TL|5|12.3|\"ABC\"|");
 
-    // TLRX: 03, length, address, command, status FF, 00 00 01 10 01, parameter, index, data
-    // type, one byte, then the value and one last byte
+    // TLRX
     const QByteArray tlrxRead = tlrx("80", "01F4 0000 07 01 AA");
     const QString p500 = "TLRX|5|500.0||", p12 = "TLRX|5|12.3|\"AB\"|";
     row("tlrx read", 0, tlrxRead, Read, p500);

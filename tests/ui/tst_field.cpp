@@ -123,7 +123,6 @@ private slots:
     }
 
     // A file that does not open leaves an empty view under its name; the panel keeps its file.
-    // (Every kind of entry that does not open is a hostile-file test.)
     void unopenableFileLeavesAnEmptyView()
     {
         const QString good = writeLog("good.log", "text\n");

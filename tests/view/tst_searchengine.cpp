@@ -215,8 +215,7 @@ private slots:
         step(FindPrevious, PlainText, smiley);
         QCOMPARE(finished, QList<bool>{true});
         QCOMPARE(selection(), qMakePair(1, 3));
-        // The only match, selected, is found again, red on white while the search bar has the
-        // focus.
+        // The only match, selected, is found again, red on white for the unfocused view.
         load(QStringLiteral("x abc y"));
         placeCursor(5, 2);
         edit->setPalette(QPalette());
