@@ -329,26 +329,6 @@ private slots:
         QVERIFY(store.lineText(last).size() <= store.longestLineLength());
     }
 
-    void hugeLine()
-    {
-        const int length = 50 << 20;
-        QByteArray bytes(length, 'x');
-        bytes.replace(length - 6, 6, "needle");
-        bytes += '\n';
-        const QString path = logs.write(bytes);
-        bytes.clear();
-        LogStore store;
-        QVERIFY(openAndWait(store, path));
-        QCOMPARE(store.lineCount(), qint64(2));
-        QCOMPARE(store.lineLength(0), qint64(length));
-        QCOMPARE(store.longestLineLength(), qint64(length));
-        QCOMPARE(store.lineText(0).size(), length);
-        const LogMatch match =
-            store.find(QStringLiteral("NEEDLE"), Qt::CaseInsensitive, false, 0, 0, false);
-        QCOMPARE(match.line, qint64(0));
-        QCOMPARE(match.column, length - 6);
-    }
-
     void indexPages()
     {
         // Lines of gigabytes do not fit the pages' 32-bit distances.

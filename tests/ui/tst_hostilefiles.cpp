@@ -155,6 +155,7 @@ private slots:
             const QByteArray block = QByteArray("[Comm] [02 0E 05] ").repeated(1000);
             while (file.size() < 50 * 1024 * 1024)
                 file.write(block);
+            file.write("needle");
         }
         Field field(nullptr, QString());
         field.resize(600, 400);
@@ -167,9 +168,16 @@ private slots:
         QVERIFY(!field.grab().isNull()); // painted while indexing runs
         LargeLogView *view = field.largeLogView();
         QTRY_VERIFY(!view->isIndexing());
-        // One line, as in the file, with the caret at its end and the end in view.
-        QCOMPARE(view->store().lineCount(), 1);
-        QCOMPARE(view->caretPosition().column, int(view->store().lineLength(0)));
+        // One line, as in the file, with the caret at its end and the end in view; a search
+        // reaches that end.
+        const LogStore &store = view->store();
+        const int length = int(QFileInfo(path).size());
+        QCOMPARE(store.lineCount(), 1);
+        QCOMPARE(store.lineLength(0), length);
+        QCOMPARE(store.longestLineLength(), length);
+        QCOMPARE(store.lineText(0).size(), length);
+        QCOMPARE(view->caretPosition().column, length);
+        QCOMPARE(store.find("NEEDLE", Qt::CaseInsensitive, false, 0, 0, false).column, length - 6);
         QVERIFY(!field.grab().isNull());
         QVERIFY2(timer.elapsed() < 20000, // a guard against hangs, also under the sanitizers
                  qPrintable(QString::number(timer.elapsed())));
