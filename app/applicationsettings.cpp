@@ -69,7 +69,10 @@ int ApplicationSettings::visualizedAreaWidth() const
 
 void ApplicationSettings::setVisualizedAreaWidth(int width)
 {
-    setValue(visualizedAreaWidthKey, width);
+    // Each panel that opens a telegram log reports the width it was given; storing it again
+    // would have the store rewritten, and the disk waited for, every time.
+    if (value(visualizedAreaWidthKey).toString() != QString::number(width))
+        setValue(visualizedAreaWidthKey, width);
 }
 
 const QFont &ApplicationSettings::textFont()

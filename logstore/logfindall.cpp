@@ -5,7 +5,6 @@
 #include "logstore/logstore.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 
 namespace
 {
@@ -17,29 +16,30 @@ LogFindAll::LogFindAll(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<LogFinding>();
     qRegisterMetaType<QVector<LogFinding>>();
+    worker.setMaxThreadCount(1);
+    worker.setExpiryTimeout(-1);
 }
 
 LogFindAll::~LogFindAll()
 {
     cancel();
+    worker.waitForDone(); // the search posts to this object
 }
 
 void LogFindAll::cancel()
 {
     ++generation; // whatever the worker posted is dropped on arrival
     running = false;
-    if (!worker)
-        return;
-    stop.store(true);
-    worker->wait();
-    worker.reset();
+    if (stop)
+        stop->store(true);
+    stop.reset();
 }
 
 void LogFindAll::start(const LogStore &store, const QString &keyword,
                        Qt::CaseSensitivity sensitivity)
 {
     cancel();
-    stop.store(false);
+    stop = std::make_shared<std::atomic<bool>>(false);
     running = true;
     const quint64 current = generation;
     LogSnapshot snapshot;
@@ -55,7 +55,7 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
             },
             Qt::QueuedConnection);
     };
-    worker.reset(QThread::create([this, file, snapshot, keyword, sensitivity, post] {
+    worker.start([this, file, snapshot, keyword, sensitivity, post, halt = stop] {
         qint64 count = 0;
         if (file && !keyword.isEmpty()) {
             const LogSearcher searcher(file, snapshot, keyword, sensitivity, false,
@@ -89,7 +89,7 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
                     post([this, now] { emit progress(now); });
                 }
             };
-            if (!searcher.findAll(onFound, onDone, stop))
+            if (!searcher.findAll(onFound, onDone, *halt))
                 return;
             if (!batch.isEmpty())
                 send();
@@ -98,6 +98,5 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
             running = false;
             emit finished(count);
         });
-    }));
-    worker->start();
+    });
 }

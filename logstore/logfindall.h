@@ -3,12 +3,12 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QVector>
 #include <atomic>
 #include <memory>
 
 class LogStore;
-class QThread;
 
 // One match of a find-all, as the ordinary view's Finding carries it.
 struct LogFinding {
@@ -42,8 +42,9 @@ signals:
     void finished(qint64 count);
 
 private:
-    std::unique_ptr<QThread> worker;
-    std::atomic<bool> stop{false};
+    // Searches run in turn on one thread; a cancelled one is told to stop, not waited for.
+    QThreadPool worker;
+    std::shared_ptr<std::atomic<bool>> stop;
     quint64 generation = 0;
     bool running = false;
 };

@@ -3,19 +3,25 @@
 #include "logstore/logfile.h"
 #include "logstore/logsearcher.h"
 
-#include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 
 struct LogStore::State {
     QString fileName;
     std::shared_ptr<LogFile> file;
     LogSnapshot snapshot; // as of the last signal
-    std::unique_ptr<QThread> worker;
+    // One thread runs the passes in turn and outlives them: a pass that has published its end
+    // needs no joining before the next starts, and followed growth creates no thread per write.
+    QThreadPool worker;
     std::atomic<bool> stop{false};
     int percent = -1;
 };
 
-LogStore::LogStore(QObject *parent) : QObject(parent), state(new State) {}
+LogStore::LogStore(QObject *parent) : QObject(parent), state(new State)
+{
+    state->worker.setMaxThreadCount(1);
+    state->worker.setExpiryTimeout(-1);
+}
 
 LogStore::~LogStore()
 {
@@ -58,7 +64,7 @@ LogStore::Refresh LogStore::refresh()
     case LogFile::Change::Grown:
         break;
     }
-    stopPass(); // the last pass has published its end and is leaving
+    // The last pass has published its end; the next runs once it has left.
     state->snapshot.indexing = true;
     startPass();
     return Refresh::Indexing;
@@ -73,18 +79,13 @@ void LogStore::startPass()
         QMetaObject::invokeMethod(
             this, [this, published] { takeSnapshot(published.lock()); }, Qt::QueuedConnection);
     };
-    state->worker.reset(
-        QThread::create([file, publish, this] { file->indexPass(state->stop, publish); }));
-    state->worker->start();
+    state->worker.start([file, publish, this] { file->indexPass(state->stop, publish); });
 }
 
 void LogStore::stopPass()
 {
-    if (!state->worker)
-        return;
     state->stop.store(true);
-    state->worker->wait();
-    state->worker.reset();
+    state->worker.waitForDone();
 }
 
 void LogStore::takeSnapshot(const std::shared_ptr<LogFile> &from)

@@ -4,12 +4,22 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace
 {
 // Read at most this much per look, so that a burst of writing never holds up the window.
 constexpr qint64 readPerCheck = qint64(4) << 20;
+// The last bytes read, compared again before reading on: a file removed and written anew can
+// get the old one's inode at once, and then only its content tells it apart.
+constexpr int fingerprintSize = 64;
+
+QByteArray bytesBefore(QFile &file, qint64 end)
+{
+    const qint64 from = std::max<qint64>(0, end - fingerprintSize);
+    return file.seek(from) ? file.read(end - from) : QByteArray();
+}
 } // namespace
 
 LogTail::LogTail(QObject *parent)
@@ -40,6 +50,8 @@ void LogTail::start(const QString &fileName, qint64 offset, bool readText)
     } else {
         gone = true;
     }
+    QFile file(name);
+    seen = file.open(QIODevice::ReadOnly) ? bytesBefore(file, readUpTo) : QByteArray();
     watch();
     poll->start();
 }
@@ -76,8 +88,12 @@ void LogTail::check()
         return;
     }
     watch();
-    const bool replaced = status.st_dev != device || status.st_ino != inode;
-    if (gone || replaced || status.st_size < readUpTo) {
+    if (!gone && status.st_size == readUpTo)
+        return; // the usual look at a quiet file costs no read
+    QFile file(name);
+    const bool replaced = status.st_dev != device || status.st_ino != inode ||
+                          !file.open(QIODevice::ReadOnly) || bytesBefore(file, readUpTo) != seen;
+    if (replaced || status.st_size < readUpTo) {
         // Whoever follows reads the file anew and starts again from its new end.
         gone = false;
         device = status.st_dev;
@@ -85,20 +101,26 @@ void LogTail::check()
         emit reset();
         return;
     }
+    if (gone) {
+        // Renamed away and back: the same file, still holding what was read; carry on.
+        gone = false;
+        emit returned();
+    }
     if (status.st_size == readUpTo)
         return;
     if (!readsText) {
         readUpTo = status.st_size;
+        seen = bytesBefore(file, readUpTo);
         emit grown();
         return;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(readUpTo))
+    if (!file.seek(readUpTo))
         return;
     const QByteArray bytes = file.read(qMin<qint64>(status.st_size - readUpTo, readPerCheck));
     if (bytes.isEmpty())
         return;
     readUpTo += bytes.size();
+    seen = (seen + bytes.right(fingerprintSize)).right(fingerprintSize);
     QString text = codec->toUnicode(bytes.constData(), bytes.size(), state.get());
     text.remove(QLatin1Char('\r'));
     if (readUpTo < status.st_size)

@@ -38,8 +38,10 @@ signals:
     void grown();
     // The file is shorter than what was read, or another file took its name: read it anew.
     void reset();
-    // The file is gone; following goes on and reports reset() when it is back.
+    // The file is gone; following goes on. When a file of that name is back, it reports
+    // returned() if it is the same file, else reset().
     void vanished();
+    void returned();
 
 private:
     void watch();
@@ -48,6 +50,7 @@ private:
     QTimer *poll;
     QString name;
     qint64 readUpTo = 0;
+    QByteArray seen; // the last bytes before readUpTo
     dev_t device = 0;
     ino_t inode = 0;
     bool following = false;

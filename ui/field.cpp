@@ -85,6 +85,7 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
         note->setText(tr("The file is gone; following waits for it to come back."));
         note->show();
     });
+    connect(tail, &LogTail::returned, note, &QWidget::hide);
     connect(ui->fileContents, &VisualizedTextEdit::textEditedByUser, this,
             &Field::stopFollowingAfterEdit);
     ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());

@@ -48,10 +48,72 @@ bool findInBlock(const QTextBlock &block, const QString &expression, const QStri
     return false;
 }
 
+// Skips the blocks that cannot hold the expression by searching the document's raw text (one
+// copy, indexed by document position) for the expression's longest piece without spaces (the
+// document matches a space at a no-break space too) or block separators. Each block found is
+// then searched as the document would search it.
+class BlockFinder
+{
+public:
+    BlockFinder(const QTextDocument *document, const QString &expression,
+                Qt::CaseSensitivity sensitivity)
+        : sensitivity(sensitivity)
+    {
+        int start = 0;
+        for (int i = 0; i <= expression.size(); ++i) {
+            if (i < expression.size() && !splits(expression.at(i)))
+                continue;
+            if (i - start > piece.size()) {
+                piece = expression.mid(start, i - start);
+                pieceOffset = start;
+            }
+            start = i + 1;
+        }
+        if (!piece.isEmpty()) {
+            raw = document->toRawText();
+            matcher = QStringMatcher(piece, sensitivity);
+        }
+    }
+
+    // The block from `block` on (backward: back to it) that may hold a match starting at or
+    // (backward) before `offset` within `block`, or an invalid block.
+    QTextBlock next(const QTextDocument *document, const QTextBlock &block, int offset,
+                    bool backward) const
+    {
+        if (piece.isEmpty())
+            return block;
+        int at;
+        if (backward) {
+            const int from = block.position() + offset + pieceOffset;
+            at = from < 0 ? -1 : raw.lastIndexOf(piece, qMin(from, raw.size() - 1), sensitivity);
+        } else {
+            at = matcher.indexIn(raw, block.position() + qMax(0, offset));
+        }
+        if (at < 0)
+            return {};
+        const QTextBlock holder = document->findBlock(at);
+        return backward ? (holder.blockNumber() > block.blockNumber() ? block : holder)
+                        : (holder.blockNumber() < block.blockNumber() ? block : holder);
+    }
+
+private:
+    static bool splits(QChar c)
+    {
+        return c == QLatin1Char(' ') || c == QChar::ParagraphSeparator || c.unicode() == 0xfdd0 ||
+               c.unicode() == 0xfdd1;
+    }
+
+    Qt::CaseSensitivity sensitivity;
+    QString piece;
+    int pieceOffset = 0;
+    QString raw;
+    QStringMatcher matcher;
+};
+
 // The document's find from position `from`, stopping after `lastBlock` (an invalid block: at
 // the document's end or start).
-QTextCursor findUpTo(QTextDocument *document, const QString &expression, int from,
-                     QTextDocument::FindFlags options, const QTextBlock &lastBlock)
+QTextCursor findUpTo(QTextDocument *document, const BlockFinder &finder, const QString &expression,
+                     int from, QTextDocument::FindFlags options, const QTextBlock &lastBlock)
 {
     const bool backward = options & QTextDocument::FindBackward;
     int pos = from;
@@ -66,6 +128,17 @@ QTextCursor findUpTo(QTextDocument *document, const QString &expression, int fro
         --blockOffset;
     int matchStart = -1;
     while (block.isValid()) {
+        const QTextBlock candidate = finder.next(document, block, blockOffset, backward);
+        if (!candidate.isValid())
+            return {};
+        if (candidate != block) {
+            if (lastBlock.isValid() &&
+                (backward ? candidate.blockNumber() < lastBlock.blockNumber()
+                          : candidate.blockNumber() > lastBlock.blockNumber()))
+                return {};
+            block = candidate;
+            blockOffset = backward ? block.length() - 2 : 0;
+        }
         if (findInBlock(block, expression, matcher, blockOffset, options, &matchStart)) {
             QTextCursor cursor(document);
             cursor.setPosition(matchStart);
@@ -130,8 +203,9 @@ void VisualizedTextEdit::search(const SearchOptions &options)
     // first scan began to the far end is then known to hold no match, so the second scan
     // stops at the block in which the first one started.
     QTextDocument *doc = document();
+    const BlockFinder finder(doc, text, pattern.stepCase);
     const int firstFrom = backward ? saved.selectionStart() : saved.selectionEnd();
-    QTextCursor match = findUpTo(doc, text, firstFrom, flags, QTextBlock());
+    QTextCursor match = findUpTo(doc, finder, text, firstFrom, flags, QTextBlock());
     if (match.isNull()) {
         // The wrap shows the document's far end first, as a second find from there would: the
         // end with its last character selected backwards, else the start.
@@ -144,9 +218,9 @@ void VisualizedTextEdit::search(const SearchOptions &options)
         if (backward) {
             const QTextBlock lastBlock =
                 firstFrom > 0 ? doc->findBlock(firstFrom - 1) : QTextBlock();
-            match = findUpTo(doc, text, wrap.selectionStart(), flags, lastBlock);
+            match = findUpTo(doc, finder, text, wrap.selectionStart(), flags, lastBlock);
         } else {
-            match = findUpTo(doc, text, 0, flags, doc->findBlock(firstFrom));
+            match = findUpTo(doc, finder, text, 0, flags, doc->findBlock(firstFrom));
         }
     }
     if (match.isNull()) {

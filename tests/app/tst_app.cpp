@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QtTest>
+#include <sys/stat.h>
 
 // The app module: settings, the timing stopwatch and the command line.
 class TestApp : public QObject
@@ -30,6 +31,28 @@ private slots:
         QCOMPARE(settings().lastFileDialogPath(), QStringLiteral("/var/log"));
         QCOMPARE(settings().mainWindowGeometry(), QByteArray("\x01\x02\x00\xff", 4));
         QCOMPARE(settings().visualizedAreaWidth(), 123);
+    }
+
+    // The store is rewritten through a new file, so an unchanged inode means nothing was written.
+    void storingTheSameWidthWritesNothing()
+    {
+        settings().setVisualizedAreaWidth(321);
+        settings().sync();
+        const auto inode = [] {
+            struct stat status {
+            };
+            return ::stat(QFile::encodeName(settings().fileName()).constData(), &status) == 0
+                       ? status.st_ino
+                       : ino_t(0);
+        };
+        const ino_t before = inode();
+        QVERIFY(before != 0);
+        settings().setVisualizedAreaWidth(321);
+        settings().sync();
+        QCOMPARE(inode(), before);
+        settings().setVisualizedAreaWidth(322);
+        settings().sync();
+        QVERIFY(inode() != before);
     }
 
     void fileNamesSplitting_data()

@@ -202,8 +202,8 @@ private slots:
         }
     }
 
-    // Wraps the random steps below seldom meet.
-    void wrapEdgeCases()
+    // Edge cases the random steps below seldom meet.
+    void stepEdgeCases()
     {
         // The backward wrap starts one character before the end, and a surrogate pair is one.
         const QString smiley = QStringLiteral("\U0001F600");
@@ -215,6 +215,16 @@ private slots:
         step(FindPrevious, PlainText, smiley);
         QCOMPARE(finished, QList<bool>{true});
         QCOMPARE(selection(), qMakePair(1, 3));
+        // Blocks are skipped by the text's longest piece without blanks: a match that ends past
+        // the cursor is still found backwards.
+        load(QStringLiteral("b AB\nb AB"));
+        placeCursor(6);
+        step(FindPrevious, PlainText, QStringLiteral("b AB"));
+        QCOMPARE(selection(), qMakePair(5, 9));
+        // ... and a no-break space in the document matches a blank.
+        load(QStringLiteral("x\nb\u00a0AB"));
+        step(FindNext, PlainText, QStringLiteral("b AB"));
+        QCOMPARE(selection(), qMakePair(2, 6));
         // The only match, selected, is found again, red on white for the unfocused view.
         load(QStringLiteral("x abc y"));
         placeCursor(5, 2);
@@ -233,9 +243,11 @@ private slots:
     {
         QStringList lines;
         QRandomGenerator random(7);
-        // Bytes in both cases for Binary Data, a parameter id inside other bytes.
-        const QStringList words = {"ab",    "AB", "41 42", "x41 42", "41 42y",      "cab",
-                                   "0a 0b", " ",  "b",     "0A 0B",  "61 02 00 00", "\U0001F600"};
+        // Bytes in both cases for Binary Data, a parameter id inside other bytes, a no-break
+        // space that a blank matches.
+        const QStringList words = {"ab",       "AB",    "41 42",     "x41 42", "41 42y",
+                                   "cab",      "0a 0b", " ",         "0A 0B",  "61 02 00 00",
+                                   "a\u00a0b", "b",     "\U0001F600"};
         for (int i = 0; i < 200; ++i) {
             QString line;
             for (int w = random.bounded(5) - (i % 7 ? 0 : 5); w > 0; --w)
@@ -249,7 +261,8 @@ private slots:
         const int end = edit->document()->characterCount() - 1;
         // "aB" is found only without case, and "bc" and "abc" nowhere: the not-found text holds
         // across modes and keeps the longer of two failed texts.
-        const QStringList texts = {"ab", "AB", "aB", "b a", "abc", "bc", "\U0001F600"};
+        const QStringList texts = {"ab", "AB",         "aB",  "b a", "abc",
+                                   "bc", "\U0001F600", "a b", " ",   "b AB"};
         for (int trial = 0; trial < 400; ++trial) {
             const int direction =
                 QList<int>{FindNext, FindPrevious, FindFromLineStart}.at(random.bounded(3));
