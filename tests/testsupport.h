@@ -4,40 +4,45 @@
 #include "telegram/recordtext.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
-#include <cstdio>
-#include <unistd.h>
+#include <QTextStream>
+#include <QTimer>
 
 namespace testsupport
 {
-
-// Runs `write` with standard error redirected into a file and returns what it wrote.
-template <typename Write> QByteArray captureStandardError(Write write)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(file.handle(), STDERR_FILENO);
-    write();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
-}
 
 // Writes `content` to `path`; true when all of it was written.
 inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// What the ordinary view reads from a file: text mode, through a text stream.
+inline QString referenceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QTextStream(&file).readAll()
+                                                            : QString();
+}
+
+// Lets closed panels, which are deleted later, go now.
+inline void deleteClosed()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Closes a window from inside a running event loop, as a user would; closing ends that loop.
+template <typename Window> bool closeInEventLoop(Window &window)
+{
+    QTimer::singleShot(0, &window, [&window] { window.close(); });
+    return QCoreApplication::exec() == 0;
 }
 
 // Points the temp folder, and with it the panels' log folder, at `root`, so that a test never

@@ -4,24 +4,17 @@
 
 #include "tests/testsupport.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextStream>
 #include <memory>
 
-// What the ordinary view shows for a file: read in text mode through a text stream, then set as
-// plain text of a document.
+// What the ordinary view shows for a file: its text set as plain text of a document.
 inline std::unique_ptr<QTextDocument> referenceDocument(const QString &path)
 {
     auto document = std::make_unique<QTextDocument>();
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream stream(&file);
-        document->setPlainText(stream.readAll());
-    }
+    document->setPlainText(testsupport::referenceText(path));
     return document;
 }
 

@@ -1,16 +1,15 @@
 #include "search/searchbar.h"
 
-#include <QStandardPaths>
 #include <QtTest>
 #include <QtWidgets>
 
 namespace
 {
-struct Request {
-    int direction;
-    int mode;
-    QString text;
-};
+// A search request as direction, mode and text, so that lists of them compare in one go.
+QString request(int direction, int mode, const QString &text)
+{
+    return QStringLiteral("%1 %2 %3").arg(direction).arg(mode).arg(text);
+}
 } // namespace
 
 class TestSearchBar : public QObject
@@ -19,7 +18,7 @@ class TestSearchBar : public QObject
 
 private:
     SearchBar *bar = nullptr;
-    QList<Request> requests;
+    QStringList requests;
 
     template <typename T> T *child(const char *name) const
     {
@@ -36,7 +35,7 @@ private slots:
         bar->show();
         requests.clear();
         connect(bar, &SearchBar::searchTriggered, this, [this](const SearchOptions &options) {
-            requests.append({options.searchDirection, options.searchMode, options.text});
+            requests << request(options.searchDirection, options.searchMode, options.text);
         });
     }
 
@@ -46,65 +45,46 @@ private slots:
         bar = nullptr;
     }
 
-    void initialState()
-    {
-        QVERIFY(child<QRadioButton>("radioButtonPlainText")->isChecked());
-        QVERIFY(child<QRadioButton>("radioButtonBinatyData"));
-        QVERIFY(!child<QPushButton>("pushButtonFindAll")->isEnabled());
-        QVERIFY(child<QPushButton>("pushButtonShowOrHide")->isHidden());
-        QVERIFY(child<QPushButton>("pushButtonClearResults")->isHidden());
-    }
-
+    // Keys of the search text: a key with its modifiers, and the search it asks for.
     void keys_data()
     {
         QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("direction"); // -1: no search
-        const auto row = [](const char *name, Qt::Key key, Qt::KeyboardModifiers modifiers,
-                            int direction) {
-            QTest::newRow(name) << int(key) << int(modifiers) << direction;
-        };
-        row("up", Qt::Key_Up, Qt::NoModifier, FindPrevious);
-        row("shift+up", Qt::Key_Up, Qt::ShiftModifier, FindPrevious);
-        row("down", Qt::Key_Down, Qt::NoModifier, FindNext);
-        row("return", Qt::Key_Return, Qt::NoModifier, FindNext);
-        row("keypad enter", Qt::Key_Enter, Qt::KeypadModifier, FindNext);
-        row("shift+return", Qt::Key_Return, Qt::ShiftModifier, FindPrevious);
-        row("shift+enter", Qt::Key_Enter, Qt::ShiftModifier, FindPrevious);
-        row("escape", Qt::Key_Escape, Qt::NoModifier, -1);
-        row("left", Qt::Key_Left, Qt::NoModifier, -1);
+        const int next = FindNext, previous = FindPrevious;
+        QTest::newRow("up") << int(Qt::Key_Up) << previous;
+        QTest::newRow("shift+up") << int(Qt::SHIFT + Qt::Key_Up) << previous;
+        QTest::newRow("down") << int(Qt::Key_Down) << next;
+        QTest::newRow("return") << int(Qt::Key_Return) << next;
+        QTest::newRow("keypad enter") << int(Qt::KeypadModifier + Qt::Key_Enter) << next;
+        QTest::newRow("shift+return") << int(Qt::SHIFT + Qt::Key_Return) << previous;
+        QTest::newRow("shift+enter") << int(Qt::SHIFT + Qt::Key_Enter) << previous;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << -1;
+        QTest::newRow("left") << int(Qt::Key_Left) << -1;
     }
 
     void keys()
     {
         QFETCH(int, key);
-        QFETCH(int, modifiers);
         QFETCH(int, direction);
         lineEdit()->setText(QStringLiteral("abc"));
         requests.clear();
-        QTest::keyClick(lineEdit(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(requests.size(), direction < 0 ? 0 : 1);
-        if (direction >= 0) {
-            QCOMPARE(requests.at(0).direction, direction);
-            QCOMPARE(requests.at(0).text, QStringLiteral("abc"));
-        }
+        QTest::keyClick(lineEdit(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QCOMPARE(requests,
+                 direction < 0 ? QStringList() : QStringList{request(direction, 1, "abc")});
     }
 
     void typingSearchesFromLineStart()
     {
         QPushButton *findAll = child<QPushButton>("pushButtonFindAll");
         QTest::keyClicks(lineEdit(), QStringLiteral("ab"));
-        QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests.at(0).direction, int(FindFromLineStart));
-        QCOMPARE(requests.at(0).text, QStringLiteral("a"));
-        QCOMPARE(requests.at(1).text, QStringLiteral("ab"));
-        QCOMPARE(requests.at(1).mode, int(PlainText));
         QVERIFY(findAll->isEnabled());
         QTest::keyClick(lineEdit(), Qt::Key_Backspace);
         QTest::keyClick(lineEdit(), Qt::Key_Backspace);
-        QCOMPARE(requests.last().text, QString());
-        QCOMPARE(requests.last().direction, int(FindFromLineStart));
         QVERIFY(!findAll->isEnabled());
+        const int start = FindFromLineStart, plain = PlainText;
+        QCOMPARE(requests, QStringList({request(start, plain, "a"), request(start, plain, "ab"),
+                                        request(start, plain, "a"), request(start, plain, "")}));
     }
 
     void modes_data()
@@ -112,11 +92,10 @@ private slots:
         QTest::addColumn<QString>("radio");
         QTest::addColumn<int>("matchCase");
         QTest::addColumn<int>("mode");
-        QTest::newRow("plain") << "radioButtonPlainText" << int(Qt::Unchecked) << int(PlainText);
-        QTest::newRow("plain, match case")
-            << "radioButtonPlainText" << int(Qt::Checked) << int(PlainTextMatchCase);
-        QTest::newRow("plain, partially")
-            << "radioButtonPlainText" << int(Qt::PartiallyChecked) << int(PlainText);
+        const QString plain = QStringLiteral("radioButtonPlainText");
+        QTest::newRow("plain") << plain << int(Qt::Unchecked) << int(PlainText);
+        QTest::newRow("plain, match case") << plain << int(Qt::Checked) << int(PlainTextMatchCase);
+        QTest::newRow("plain, partially") << plain << int(Qt::PartiallyChecked) << int(PlainText);
         QTest::newRow("binary, box checked")
             << "radioButtonBinatyData" << int(Qt::Checked) << int(BinaryData);
         QTest::newRow("parameter id")
@@ -135,10 +114,8 @@ private slots:
         requests.clear();
         QTest::mouseClick(child<QPushButton>("pushButtonNext"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>("pushButtonPrevious"), Qt::LeftButton);
-        QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests.at(0).mode, mode);
-        QCOMPARE(requests.at(0).direction, int(FindNext));
-        QCOMPARE(requests.at(1).direction, int(FindPrevious));
+        QCOMPARE(requests,
+                 QStringList({request(FindNext, mode, ""), request(FindPrevious, mode, "")}));
         QCOMPARE(box->isEnabled(), radio == QLatin1String("radioButtonPlainText"));
         QCOMPARE(box->checkState(), Qt::CheckState(matchCase)); // kept while disabled
     }
@@ -149,9 +126,7 @@ private slots:
         QTest::mouseClick(child<QRadioButton>("radioButtonPlainText"), Qt::LeftButton);
         QVERIFY(requests.isEmpty());
         QTest::mouseClick(child<QCheckBox>("checkBoxMatchCase"), Qt::LeftButton);
-        QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests.at(0).direction, int(FindFromLineStart));
-        QCOMPARE(requests.at(0).mode, int(PlainTextMatchCase));
+        QCOMPARE(requests, QStringList{request(FindFromLineStart, PlainTextMatchCase, "")});
     }
 
     void findAllShowsTheResultButtons()
@@ -161,53 +136,28 @@ private slots:
         showOrHide->setText(QStringLiteral("Show Results"));
         requests.clear();
         QTest::mousePress(child<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
-        QCOMPARE(requests.size(), 1); // on the press, not the release
-        QCOMPARE(requests.at(0).direction, int(FindAll));
+        QCOMPARE(requests, QStringList{request(FindAll, PlainText, "x")}); // on the press
         QTest::mouseRelease(child<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
-        QVERIFY(showOrHide->isVisible());
-        QVERIFY(child<QPushButton>("pushButtonClearResults")->isVisible());
+        QVERIFY(showOrHide->isVisible() && bar->clearResultsButton()->isVisible());
         QCOMPARE(showOrHide->text(), QStringLiteral("Hide Results"));
         QCOMPARE(bar->getSearchText(), QStringLiteral("x"));
     }
 
-    // What the main window's keys call: the same requests as the bar's buttons.
-    void keyboardCounterparts_data()
-    {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("direction"); // -1: no request
-        QTest::newRow("next") << "next"
-                              << "abc" << int(FindNext);
-        QTest::newRow("previous") << "previous"
-                                  << "abc" << int(FindPrevious);
-        QTest::newRow("next, empty text") << "next"
-                                          << "" << int(FindNext);
-        QTest::newRow("find all") << "all"
-                                  << "abc" << int(FindAll);
-        QTest::newRow("find all while disabled") << "all"
-                                                 << "" << -1;
-    }
-
+    // What the main window's keys call, beyond what the buttons do: an empty text is searched
+    // for, and Find All only while its button is enabled, when it shows the result buttons.
     void keyboardCounterparts()
     {
-        QFETCH(QString, call);
-        QFETCH(QString, text);
-        QFETCH(int, direction);
-        lineEdit()->setText(text);
-        requests.clear();
-        if (call == QLatin1String("next"))
-            bar->requestNext();
-        else if (call == QLatin1String("previous"))
-            bar->requestPrevious();
-        else
-            QCOMPARE(bar->requestFindAll(), direction >= 0);
-        QCOMPARE(requests.size(), direction < 0 ? 0 : 1);
-        if (direction >= 0) {
-            QCOMPARE(requests.at(0).direction, direction);
-            QCOMPARE(requests.at(0).text, text);
-        }
-        // Only a Find All that ran shows the result buttons.
-        QCOMPARE(child<QPushButton>("pushButtonShowOrHide")->isVisible(), direction == FindAll);
+        QVERIFY(!bar->requestFindAll());
+        bar->requestNext();
+        QVERIFY(!bar->showOrHideButton()->isVisible());
+        lineEdit()->setText(QStringLiteral("abc"));
+        requests.removeLast(); // the search of the typed text
+        bar->requestPrevious();
+        QVERIFY(bar->requestFindAll());
+        QCOMPARE(requests, QStringList({request(FindNext, PlainText, ""),
+                                        request(FindPrevious, PlainText, "abc"),
+                                        request(FindAll, PlainText, "abc")}));
+        QVERIFY(bar->showOrHideButton()->isVisible());
     }
 
     void textColour_data()

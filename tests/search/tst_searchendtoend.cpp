@@ -8,8 +8,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -21,6 +19,13 @@ void doubleClick(SearchResultsList *list, int row)
     const QPoint centre = list->visualRect(list->index(row)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+// The bar's buttons act on the press.
+void click(QWidget *button)
+{
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
 }
 } // namespace
 
@@ -103,8 +108,7 @@ private slots:
         window->searchResultWindow()->hide();
         QTest::mouseClick(barChild<QCheckBox>("checkBoxMatchCase"), Qt::LeftButton);
         QTest::keyClicks(lineEdit(), QStringLiteral("Received"));
-        QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
-        QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        click(barChild<QPushButton>("pushButtonFindAll"));
         QVERIFY(window->searchResultWindow()->isVisible());
         QTRY_COMPARE(list()->count(), 302);
         QCOMPARE(rowText(0), QStringLiteral("Text to search: Received\nFilename: ") + first);
@@ -114,14 +118,13 @@ private slots:
         QCOMPARE(rowText(301), QStringLiteral("Summary: Found 300 matches"));
 
         // Show/Hide and Clear Results are wired by the main window.
-        auto *showOrHide = barChild<QPushButton>("pushButtonShowOrHide");
-        QTest::mousePress(showOrHide, Qt::LeftButton);
+        QPushButton *showOrHide = window->searchBar()->showOrHideButton();
+        click(showOrHide);
         QVERIFY(!window->searchResultWindow()->isVisible());
         QCOMPARE(showOrHide->text(), QStringLiteral("Show Results"));
-        QTest::mouseRelease(showOrHide, Qt::LeftButton);
-        QTest::mousePress(showOrHide, Qt::LeftButton);
-        QTest::mouseRelease(showOrHide, Qt::LeftButton);
+        click(showOrHide);
         QVERIFY(window->searchResultWindow()->isVisible());
+        QCOMPARE(showOrHide->text(), QStringLiteral("Hide Results"));
 
         VisualizedTextEdit *view = edit(0);
         view->moveCursor(QTextCursor::Start);
@@ -140,21 +143,31 @@ private slots:
         QVERIFY(!view->textCursor().hasSelection());
         QCOMPARE(view->textCursor().position(), 0);
 
-        QTest::mousePress(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
-        QTest::mouseRelease(barChild<QPushButton>("pushButtonClearResults"), Qt::LeftButton);
+        click(window->searchBar()->clearResultsButton());
         QCOMPARE(list()->count(), 0);
     }
 
     // A find-all goes on from the event loop: the pane fills while it runs and shows how far
-    // it has come, and the search bar takes keys meanwhile.
+    // it has come, and the search bar takes keys meanwhile. Cancel ends it with the rows found
+    // so far above the summary.
     void findAllGoesOnWhileTheWindowResponds()
     {
-        window->searchResultWindow()->onPushButtonClearPressed();
+        SearchResultWindow *pane = window->searchResultWindow();
+        pane->onPushButtonClearPressed();
         FindAllScan *scan = FindAllScan::of(edit(0));
         scan->setSliceMilliseconds(0);
         lineEdit()->setText(QStringLiteral("Received"));
-        QTest::mousePress(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
-        QTest::mouseRelease(barChild<QPushButton>("pushButtonFindAll"), Qt::LeftButton);
+        click(barChild<QPushButton>("pushButtonFindAll"));
+        QVERIFY(scan->isRunning());
+        QTest::mouseClick(pane->cancelSearchButton(), Qt::LeftButton);
+        QVERIFY(!scan->isRunning() && !pane->isSearchRunning());
+        const int rows = list()->count();
+        QVERIFY(rows > 2 && rows < 302);
+        QCOMPARE(rowText(rows - 1), QStringLiteral("Summary: Found %1 matches").arg(rows - 2));
+        QVERIFY(rowText(rows - 2).startsWith(QStringLiteral("    Line %1: ").arg(rows - 2)));
+
+        pane->onPushButtonClearPressed();
+        click(barChild<QPushButton>("pushButtonFindAll"));
         QVERIFY(scan->isRunning());
         QVERIFY(list()->count() < 302);
         QVERIFY(window->searchResultWindow()->searchProgressLabel()->isVisible());

@@ -6,24 +6,29 @@
 
 namespace
 {
-QByteArray hex(const char *text)
+QByteArray hex(const QByteArray &text)
 {
     return QByteArray::fromHex(text);
 }
 
-// Start byte, a length byte counting what follows, then the body (hex pairs).
-QByteArray framed(int start, const char *body)
+// Start byte, a length byte counting what follows (off by `delta`), then the body (hex pairs).
+QByteArray framed(int start, const QByteArray &body, int delta = 0)
 {
     const QByteArray bytes = hex(body);
-    return char(start) + (char(bytes.size()) + bytes);
+    return char(start) + (char(bytes.size() + delta) + bytes);
 }
 
-// The same with the length byte off by `delta`.
-QByteArray misframed(int start, const char *body, int delta)
+// TL for address 5: AK and parameter number, index, value, five unexamined bytes.
+QByteArray tl(const QByteArray &body)
 {
-    QByteArray bytes = framed(start, body);
-    bytes[1] = char(bytes.at(1) + delta);
-    return bytes;
+    return framed(2, "05" + body);
+}
+
+// TLRX for address 5: the command, status FF, 00 00 01 10 01, then parameter, index, data
+// type, one byte, the value and one last byte.
+QByteArray tlrx(const QByteArray &command, const QByteArray &rest)
+{
+    return framed(3, "05" + command + "FF0000011001" + rest);
 }
 
 // A 64-byte envelope: direction byte, an unexamined length byte, the inner telegram, padding.
@@ -31,18 +36,14 @@ QByteArray envelope(int direction, const QByteArray &inner)
 {
     QByteArray bytes;
     bytes.append(char(direction)).append(char(inner.size())).append(inner);
-    bytes.append(QByteArray(64 - bytes.size(), '\0'));
-    return bytes;
+    return bytes + QByteArray(64 - bytes.size(), '\0');
 }
 
 // The 8-byte PPO3 form in an envelope: 04/03, 08, 02 06 address, the rest zero.
 QByteArray ppo3Envelope(int direction, int address = 5, int lengthByte = 8)
 {
-    QByteArray bytes = hex("0008020605");
-    bytes[0] = char(direction);
-    bytes[1] = char(lengthByte);
-    bytes[4] = char(address);
-    return bytes + QByteArray(59, '\0');
+    return QByteArray(1, char(direction)) + char(lengthByte) + "\x02\x06" + char(address) +
+           QByteArray(59, '\0');
 }
 
 // A decode row; `fields` is "protocol|address|parameter|value|error".
@@ -172,8 +173,9 @@ void TestTelegramDecoder::decode_data()
     rejected("ppo3 envelope 65 bytes", ppo3Envelope(4) + '\0');
 
     // DP-V1: the header, then parameter address blocks (6 bytes) and value blocks
-    row("dpv1 read", 0, hex("FF010001100103E80000"), Read, "DPV1||1000.0||");
-    row("dpv1 read with a byte to spare", 0, hex("FF010001100103E8000000"), Read, "DPV1||1000.0||");
+    const QString read1000 = "DPV1||1000.0||";
+    row("dpv1 read", 0, hex("FF010001100103E80000"), Read, read1000);
+    row("dpv1 read with a byte to spare", 0, hex("FF010001100103E8000000"), Read, read1000);
     rejected("dpv1 read one byte short", hex("FF010001100103E800"));
     rejected("dpv1 reference FE", hex("FE010001100103E80000"));
     rejected("dpv1 axis 1", hex("FF010101100103E80000"));
@@ -188,7 +190,7 @@ void TestTelegramDecoder::decode_data()
     row("dpv1 read response", 1, hex("FF0100014301000001F4"), ResponseOK, "DPV1|||500|");
     row("dpv1 read response with a byte to spare", 1, hex("FF0100014301000001F400"), ResponseOK,
         "DPV1|||500|");
-    rejected("dpv1 read response one byte short", hex("FF01000143010000 01"), 1);
+    rejected("dpv1 read response one byte short", hex("FF0100014301000001"), 1);
     rejected("dpv1 one byte of values", hex("FF01000107"), 1);
     row("dpv1 two one-byte values", 1, hex("FF0100020201FF00050107"), ResponseOK,
         "DPV1|||2 values { 255 7 }|");
@@ -207,147 +209,124 @@ void TestTelegramDecoder::decode_data()
     row("dpv1 write of nothing", 0, hex("FF4200000701"), Write, "DPV1||||");
     row("dpv1 reading error", 1, hex("FF81000144010000"), ResponseError, "DPV1||||Reading error");
     row("dpv1 writing error", 1, hex("FF820001"), ResponseError, "DPV1||||Writing error");
-    row("dpv1 write", 0, hex("FF420001100103E800000701000005DC"), Write, "DPV1||1000.0|1500|");
+    const QString write1500 = "DPV1||1000.0|1500|";
+    row("dpv1 write", 0, hex("FF420001100103E800000701000005DC"), Write, write1500);
     row("dpv1 write with a byte to spare", 0, hex("FF420001100103E800000701000005DC00"), Write,
-        "DPV1||1000.0|1500|");
+        write1500);
     row("dpv1 write volatile", 0, hex("FF020001100103E800000701000005DC"), WriteVolatile,
-        "DPV1||1000.0|1500|");
+        write1500);
     rejected("dpv1 write unknown id", hex("FF430001100103E800000701000005DC"));
-    rejected("dpv1 write value one byte short", hex("FF420001100103E8000007010000 05"));
+    rejected("dpv1 write value one byte short", hex("FF420001100103E800000701000005"));
     rejected("dpv1 write address one byte short", hex("FF420001100103E800"));
-    row("dpv1 write two parameters", 0, hex("FF420002100103F20000100103F3000006010064090341 4243"),
+    row("dpv1 write two parameters", 0, hex("FF420002100103F20000100103F30000060100640903414243"),
         Write, "DPV1||2 parameters { 1010.0 1011.0 }|2 values { 100 \"ABC\" }|");
 
-    // TL: 02, length, address, AK and parameter number, index, value, five unexamined bytes
-    const QByteArray tlRead = framed(2, "05 1234 0000 000001F4 047F000000");
+    // TL
+    const QByteArray tlRead = tl("1234 0000 000001F4 047F000000");
     row("tl read, also a response on one line", 0, tlRead, Read, "TL|5|564.0||");
     row("tl read, direction 2", 2, tlRead, Read, "TL|5|564.0||");
-    row("tl fifteen bytes", 1, framed(2, "05 1234 0000 000001F4 047F0000"), ResponseOK,
-        "TL|5|564.0|500|");
-    rejected("tl fourteen bytes", framed(2, "05 1234 0000 000001F4 047F00"));
-    rejected("tl length byte one more", misframed(2, "05 1234 0000 000001F4 047F000000", 1));
-    rejected("tl length byte one less", misframed(2, "05 1234 0000 000001F4 047F000000", -1));
+    row("tl fifteen bytes", 1, tl("1234 0000 000001F4 047F0000"), ResponseOK, "TL|5|564.0|500|");
+    rejected("tl fourteen bytes", tl("1234 0000 000001F4 047F00"));
+    rejected("tl length byte one more", framed(2, "05 1234 0000 000001F4 047F000000", 1));
+    rejected("tl length byte one less", framed(2, "05 1234 0000 000001F4 047F000000", -1));
     // sent, by AK
-    rejected("tl ak 0 sent", framed(2, "05 0234 0000 00000000 047F000000"));
-    row("tl write ak2", 0, framed(2, "05 219A 0000 000005DC 047F000000"), Write,
-        "TL|5|410.0|1500|");
-    row("tl write ak3", 0, framed(2, "05 319A 0002 000005DC 047F000000"), Write,
-        "TL|5|410.2|1500|");
-    row("tl read description ak4", 0, framed(2, "05 4234 0001 00000000 047F000000"),
-        ReadDescription, "TL|5|564.1||");
-    rejected("tl ak 5 sent", framed(2, "05 5234 0000 00000000 047F000000"));
-    rejected("tl ak 7 sent", framed(2, "05 719A 0000 00000002 047F000000"));
-    rejected("tl ak 12 sent", framed(2, "05 C19A 0000 000005DC 047F000000"));
-    row("tl write ak13", 0, framed(2, "05 D19A 0102 000005DC 047F000000"), Write,
-        "TL|5|410.258|1500|");
-    row("tl write ak14", 0, framed(2, "05 E19A 0000 000005DC 047F000000"), Write,
-        "TL|5|410.0|1500|");
-    row("tl text read sub 0", 0, framed(2, "05 F00C 0003 00000000 047F000000"), Read,
-        "TL|5|12.3||");
-    row("tl text write sub 1", 0, framed(2, "05 F00C 0103 50756D702041 047F000000"), Write,
+    rejected("tl ak 0 sent", tl("0234 0000 00000000 047F000000"));
+    row("tl write ak2", 0, tl("219A 0000 000005DC 047F000000"), Write, "TL|5|410.0|1500|");
+    row("tl write ak3", 0, tl("319A 0002 000005DC 047F000000"), Write, "TL|5|410.2|1500|");
+    row("tl read description ak4", 0, tl("4234 0001 00000000 047F000000"), ReadDescription,
+        "TL|5|564.1||");
+    rejected("tl ak 5 sent", tl("5234 0000 00000000 047F000000"));
+    rejected("tl ak 7 sent", tl("719A 0000 00000002 047F000000"));
+    rejected("tl ak 12 sent", tl("C19A 0000 000005DC 047F000000"));
+    row("tl write ak13", 0, tl("D19A 0102 000005DC 047F000000"), Write, "TL|5|410.258|1500|");
+    row("tl write ak14", 0, tl("E19A 0000 000005DC 047F000000"), Write, "TL|5|410.0|1500|");
+    row("tl text read sub 0", 0, tl("F00C 0003 00000000 047F000000"), Read, "TL|5|12.3||");
+    row("tl text write sub 1", 0, tl("F00C 0103 50756D702041 047F000000"), Write,
         "TL|5|12.3|\"Pump A\"|");
-    rejected("tl text sub 2", framed(2, "05 F00C 0203 50756D702041 047F000000"));
-    rejected("tl text sub 3", framed(2, "05 F00C 0303 00000000 047F000000"));
-    row("tl text read sub 4", 0, framed(2, "05 F00C 0403 00000000 047F000000"), Read,
-        "TL|5|12.3||");
-    row("tl text write sub 5", 0, framed(2, "05 F00C 0503 46616E00 047F000000"), Write,
-        "TL|5|12.3|\"Fan\"|");
-    rejected("tl text sub 6", framed(2, "05 F00C 0603 00000000 047F000000"));
+    rejected("tl text sub 2", tl("F00C 0203 50756D702041 047F000000"));
+    rejected("tl text sub 3", tl("F00C 0303 00000000 047F000000"));
+    row("tl text read sub 4", 0, tl("F00C 0403 00000000 047F000000"), Read, "TL|5|12.3||");
+    row("tl text write sub 5", 0, tl("F00C 0503 46616E00 047F000000"), Write, "TL|5|12.3|\"Fan\"|");
+    rejected("tl text sub 6", tl("F00C 0603 00000000 047F000000"));
     // received, by AK
-    row("tl no response ak0", 1, framed(2, "05 0234 0000 00000000 047F000000"), ResponseError,
+    row("tl no response ak0", 1, tl("0234 0000 00000000 047F000000"), ResponseError,
         "TL|5|564.0||No response");
     row("tl read response ak1", 1, tlRead, ResponseOK, "TL|5|564.0|500|");
-    row("tl read response ak2", 1, framed(2, "05 210F 0000 000249F0 047F000000"), ResponseOK,
+    row("tl read response ak2", 1, tl("210F 0000 000249F0 047F000000"), ResponseOK,
         "TL|5|271.0|150000|");
-    row("tl description ak3", 1, framed(2, "05 3234 0001 4D6F746F7200 047F000000"), ResponseOK,
+    row("tl description ak3", 1, tl("3234 0001 4D6F746F7200 047F000000"), ResponseOK,
         "TL|5|564.1|\"Motor\"|");
-    rejected("tl ak 4 received", framed(2, "05 4234 0001 00000000 047F000000"), 1);
-    rejected("tl ak 5 received", framed(2, "05 5234 0000 00000000 047F000000"), 1);
-    rejected("tl ak 6 received", framed(2, "05 6234 0000 00000000 047F000000"), 1);
-    row("tl error known", 1, framed(2, "05 719A 0000 00000002 047F000000"), ResponseError,
+    for (const char *ak : {"4", "5", "6", "8", "E"})
+        rejected(qPrintable(QStringLiteral("tl ak %1 received").arg(ak)),
+                 tl(ak + QByteArray("234 0000 00000000 047F000000")), 1);
+    row("tl error known", 1, tl("719A 0000 00000002 047F000000"), ResponseError,
         "TL|5|410.0||Error: \"Upper Or Lower Limit Exceeded [0x02]\"");
-    row("tl error unknown", 1, framed(2, "05 719A 0000 00000099 047F000000"), ResponseError,
+    row("tl error unknown", 1, tl("719A 0000 00000099 047F000000"), ResponseError,
         "TL|5|410.0||Error: \"Unknown error[0x99]\"");
-    row("tl error of text sub 1", 1, framed(2, "05 700D 0104 000000FF 047F000000"), ResponseError,
+    row("tl error of text sub 1", 1, tl("700D 0104 000000FF 047F000000"), ResponseError,
         "TL|5|13.4||Error: \"OK [0xFF]\"");
-    row("tl error of text sub 5", 1, framed(2, "05 700D 0504 00000011 047F000000"), ResponseError,
+    row("tl error of text sub 5", 1, tl("700D 0504 00000011 047F000000"), ResponseError,
         "TL|5|13.4||Error: \"Not While Running [0x11]\"");
-    row("tl error, byte 5 = 2 is an index", 1, framed(2, "05 700D 0204 00000011 047F000000"),
-        ResponseError, "TL|5|13.516||Error: \"Not While Running [0x11]\"");
-    rejected("tl ak 8 received", framed(2, "05 8234 0000 00000000 047F000000"), 1);
-    rejected("tl ak 14 received", framed(2, "05 E234 0000 00000000 047F000000"), 1);
-    row("tl text response stops at zero", 1, framed(2, "05 F00C 0003 414200430000 047F000000"),
-        ResponseOK, "TL|5|12.3|\"AB\"|");
-    row("tl text response fills its field", 1, framed(2, "05 F00C 0003 41424344 457F000000"),
-        ResponseOK, "TL|5|12.3|\"ABCD\"|");
-    row("tl shortest text response", 1, framed(2, "05 F00C 0003 414243 457F000000"), ResponseOK,
+    row("tl error, byte 5 = 2 is an index", 1, tl("700D 0204 00000011 047F000000"), ResponseError,
+        "TL|5|13.516||Error: \"Not While Running [0x11]\"");
+    row("tl text response stops at zero", 1, tl("F00C 0003 414200430000 047F000000"), ResponseOK,
+        "TL|5|12.3|\"AB\"|");
+    row("tl text response fills its field", 1, tl("F00C 0003 41424344 457F000000"), ResponseOK,
+        "TL|5|12.3|\"ABCD\"|");
+    row("tl shortest text response", 1, tl("F00C 0003 414243 457F000000"), ResponseOK,
         "TL|5|12.3|\"ABC\"|");
 
-    // TLRX: 03, length, address, command, status FF, 00 00 01 10 01, parameter, index, data
-    // type, one byte, then the value and one last byte
-    row("tlrx read", 0, framed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA"), Read,
-        "TLRX|5|500.0||");
-    row("tlrx read, eighteen bytes", 0, framed(3, "05 80 FF000001 1001 01F4 0000 07 01 AAAA"), Read,
-        "TLRX|5|500.0||");
-    rejected("tlrx sixteen bytes", framed(3, "05 80 FF000001 1001 01F4 0000 07 AA"));
-    rejected("tlrx length byte one more",
-             misframed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA", 1));
-    rejected("tlrx length byte one less",
-             misframed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA", -1));
+    // TLRX
+    const QByteArray tlrxRead = tlrx("80", "01F4 0000 07 01 AA");
+    const QString p500 = "TLRX|5|500.0||", p12 = "TLRX|5|12.3|\"AB\"|";
+    row("tlrx read", 0, tlrxRead, Read, p500);
+    row("tlrx read, eighteen bytes", 0, tlrx("80", "01F4 0000 07 01 AAAA"), Read, p500);
+    rejected("tlrx sixteen bytes", tlrx("80", "01F4 0000 07 AA"));
+    rejected("tlrx length byte one more", framed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA", 1));
+    rejected("tlrx length byte one less", framed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA", -1));
     rejected("tlrx status 0", framed(3, "05 80 00000001 1001 01F4 0000 07 01 AA"));
     rejected("tlrx byte 6", framed(3, "05 80 FF000101 1001 01F4 0000 07 01 AA"));
     rejected("tlrx byte 8", framed(3, "05 80 FF000001 1101 01F4 0000 07 01 AA"));
     rejected("tlrx byte 9", framed(3, "05 80 FF000001 1002 01F4 0000 07 01 AA"));
-    rejected("tlrx command 82 sent", framed(3, "05 82 FF000001 1001 01F4 0000 07 01 AA"));
-    rejected("tlrx command 82 received", framed(3, "05 82 FF000001 1001 01F4 0000 07 01 AA"), 1);
+    rejected("tlrx command 82 sent", tlrx("82", "01F4 0000 07 01 AA"));
+    rejected("tlrx command 82 received", tlrx("82", "01F4 0000 07 01 AA"), 1);
     row("tlrx address without top bit", 0, framed(3, "85 80 FF000001 1001 01F4 0000 07 01 AA"),
-        Read, "TLRX|5|500.0||");
+        Read, p500);
     // writes: a number needs offsets 16 to 19; text runs up to the last byte
-    row("tlrx write without value, 17 bytes", 0,
-        framed(3, "05 81 FF000001 1001 01F4 0000 07 01 AA"), Write, "TLRX|5|500.0||");
-    row("tlrx write without value, 19 bytes", 0,
-        framed(3, "05 81 FF000001 1001 01F4 0000 07 01 0000AA"), Write, "TLRX|5|500.0||");
-    row("tlrx write number, 20 bytes", 0, framed(3, "05 81 FF000001 1001 01F4 0000 07 01 000005DC"),
-        Write, "TLRX|5|500.0|1500|");
-    row("tlrx write number, 21 bytes", 0,
-        framed(3, "05 81 FF000001 1001 01F4 0000 07 01 000005DC AA"), Write, "TLRX|5|500.0|1500|");
-    row("tlrx write text", 0, framed(3, "05 81 FF000001 1001 000C 0003 09 01 4142 AA"), Write,
-        "TLRX|5|12.3|\"AB\"|");
-    row("tlrx write bytes as text", 0, framed(3, "05 81 FF000001 1001 000C 0003 0A 01 4142 AA"),
-        Write, "TLRX|5|12.3|\"AB\"|");
-    row("tlrx type 8 is a number", 0, framed(3, "05 81 FF000001 1001 000C 0003 08 01 4142 AA"),
-        Write, "TLRX|5|12.3||");
-    row("tlrx type 11 is a number", 0, framed(3, "05 81 FF000001 1001 000C 0003 0B 01 4142 AA"),
-        Write, "TLRX|5|12.3||");
+    row("tlrx write without value, 17 bytes", 0, tlrx("81", "01F4 0000 07 01 AA"), Write, p500);
+    row("tlrx write without value, 19 bytes", 0, tlrx("81", "01F4 0000 07 01 0000AA"), Write, p500);
+    row("tlrx write number, 20 bytes", 0, tlrx("81", "01F4 0000 07 01 000005DC"), Write,
+        "TLRX|5|500.0|1500|");
+    row("tlrx write number, 21 bytes", 0, tlrx("81", "01F4 0000 07 01 000005DC AA"), Write,
+        "TLRX|5|500.0|1500|");
+    row("tlrx write text", 0, tlrx("81", "000C 0003 09 01 4142 AA"), Write, p12);
+    row("tlrx write bytes as text", 0, tlrx("81", "000C 0003 0A 01 4142 AA"), Write, p12);
+    row("tlrx type 8 is a number", 0, tlrx("81", "000C 0003 08 01 4142 AA"), Write,
+        "TLRX|5|12.3||");
+    row("tlrx type 11 is a number", 0, tlrx("81", "000C 0003 0B 01 4142 AA"), Write,
+        "TLRX|5|12.3||");
     // responses
-    row("tlrx read response, 21 bytes", 1,
-        framed(3, "05 80 FF000001 1001 01F4 0000 07 01 000005AA 26"), ResponseOK,
+    const QByteArray tlrxResponse = tlrx("80", "01F4 0000 07 01 000005AA 26");
+    row("tlrx read response, 21 bytes", 1, tlrxResponse, ResponseOK, "TLRX|5|500.0|1450|");
+    row("tlrx read response, 20 bytes", 1, tlrx("80", "01F4 0000 07 01 000005AA"), ResponseOK,
         "TLRX|5|500.0|1450|");
-    row("tlrx read response, 20 bytes", 1,
-        framed(3, "05 80 FF000001 1001 01F4 0000 07 01 000005AA"), ResponseOK,
-        "TLRX|5|500.0|1450|");
-    row("tlrx read response, 19 bytes", 1, framed(3, "05 80 FF000001 1001 01F4 0000 07 01 0005AA"),
-        ResponseError, "TLRX|5|500.0||\"OK [0xFF]\"");
-    row("tlrx read response, 17 bytes", 1, framed(3, "05 80 FF000001 1001 01F4 0000 01 01 AA"),
-        ResponseError, "TLRX|5|500.0||\"OK [0xFF]\"");
-    row("tlrx text read response", 1, framed(3, "05 80 FF000001 1001 000C 0003 09 01 4142 AA"),
-        ResponseOK, "TLRX|5|12.3|\"AB\"|");
-    row("tlrx empty text read response", 1, framed(3, "05 80 FF000001 1001 000C 0003 09 01 AA"),
-        ResponseOK, "TLRX|5|12.3|\"\"|");
-    row("tlrx write response", 1, framed(3, "05 81 FF000001 1001 01F4 0000 07 01 AA"), ResponseOK,
-        "TLRX|5|500.0||");
-    row("tlrx write response ignores a value", 1,
-        framed(3, "05 81 FF000001 1001 01F4 0000 07 01 000005DC"), ResponseOK, "TLRX|5|500.0||");
+    row("tlrx read response, 19 bytes", 1, tlrx("80", "01F4 0000 07 01 0005AA"), ResponseError,
+        "TLRX|5|500.0||\"OK [0xFF]\"");
+    row("tlrx read response, 17 bytes", 1, tlrx("80", "01F4 0000 01 01 AA"), ResponseError,
+        "TLRX|5|500.0||\"OK [0xFF]\"");
+    row("tlrx text read response", 1, tlrx("80", "000C 0003 09 01 4142 AA"), ResponseOK, p12);
+    row("tlrx empty text read response", 1, tlrx("80", "000C 0003 09 01 AA"), ResponseOK,
+        "TLRX|5|12.3|\"\"|");
+    row("tlrx write response", 1, tlrx("81", "01F4 0000 07 01 AA"), ResponseOK, p500);
+    row("tlrx write response ignores a value", 1, tlrx("81", "01F4 0000 07 01 000005DC"),
+        ResponseOK, p500);
 
     // Envelopes: 04 sent or 03 received, a length byte, the inner telegram, padding
-    const QByteArray tlrxRead = framed(3, "05 80 FF000001 1001 01F4 0000 07 01 AA");
     row("envelope tl sent", 0, envelope(4, tlRead), Read, "TL|5|564.0||");
     row("envelope tl received on one line", 0, envelope(3, tlRead), ResponseOK, "TL|5|564.0|500|");
     row("envelope direction wins", 1, envelope(4, tlRead), Read, "TL|5|564.0||");
-    row("envelope tlrx sent", 0, envelope(4, tlrxRead), Read, "TLRX|5|500.0||");
-    row("envelope tlrx received", 0,
-        envelope(3, framed(3, "05 80 FF000001 1001 01F4 0000 07 01 000005AA 26")), ResponseOK,
-        "TLRX|5|500.0|1450|");
+    row("envelope tlrx sent", 0, envelope(4, tlrxRead), Read, p500);
+    row("envelope tlrx received", 0, envelope(3, tlrxResponse), ResponseOK, "TLRX|5|500.0|1450|");
     QByteArray inner60 = hex("023C05F00E0000") + QByteArray(49, 'x') + hex("00047F000055");
     row("envelope inner length 60", 0, envelope(3, inner60), ResponseOK,
         "TL|5|14.0|\"" + QString(49, QLatin1Char('x')) + "\"|");
@@ -393,16 +372,17 @@ void TestTelegramDecoder::recordTexts_data()
                         const QString &tail, const QString &details) {
         QTest::newRow(name) << type << fields << head << tail << details;
     };
+    // Data shows alone, with the same text as details.
+    const auto data = [&row](const char *name, const QString &data, const QString &shown) {
+        row(name, Data, "TL|||||" + data, shown, "", shown);
+    };
     const QString dots(100, QLatin1Char('.'));
     row("no telegram", NoTelegram, "TL|5|1.0|2||", "", "", "");
-    row("data", Data, "TL|||||ABCDEFG", "len = 007 [ABCDEFG]", "", "len = 007 [ABCDEFG]");
-    row("data of 99", Data, "|||||" + dots.left(99), "len = 099 [" + dots.left(99) + "]", "",
-        "len = 099 [" + dots.left(99) + "]");
-    row("data of 100", Data, "|||||" + dots, "len = 100 [" + dots + "]", "",
-        "len = 100 [" + dots + "]");
+    data("data", "ABCDEFG", "len = 007 [ABCDEFG]");
+    data("data of 99", dots.left(99), "len = 099 [" + dots.left(99) + "]");
+    data("data of 100", dots, "len = 100 [" + dots + "]");
     // Only a record made by hand holds such data; it reads as printf's %s would.
-    row("data with a zero character", Data, QStringLiteral("|||||A") + QChar(0) + "B",
-        "len = 003 [A]", "", "len = 003 [A]");
+    data("data with a zero character", QStringLiteral("A") + QChar(0) + "B", "len = 003 [A]");
     row("read", Read, "DPV1|1|1234.0|||", "DPV1 ADDR=1 ", "PARAM=1234.0 ",
         "DPV1 ADDR=1 \"READING REQUEST\" PARAM=1234.0 ");
     row("error without parameter", ResponseError, "DPV1||||Reading error|", "DPV1 ",
@@ -419,15 +399,8 @@ void TestTelegramDecoder::recordTexts()
 {
     QFETCH(int, type);
     QFETCH(QString, fields);
-    const QStringList parts = fields.split(QLatin1Char('|'));
-    TelegramRecord record;
-    record.type = type;
-    record.protocol = parts.at(0);
-    record.address = parts.at(1);
-    record.parameter = parts.at(2);
-    record.value = parts.at(3);
-    record.error = parts.at(4);
-    record.data = parts.at(5);
+    const QStringList f = fields.split(QLatin1Char('|'));
+    const TelegramRecord record{f.at(0), f.at(2), f.at(1), f.at(3), f.at(4), type, f.at(5)};
     const RecordText text = recordText(record);
     QTEST(text.head, "head");
     QTEST(text.tail, "tail");

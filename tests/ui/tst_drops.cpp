@@ -5,11 +5,6 @@
 #include "ui/telvane.h"
 #include "view/visualizedtextedit.h"
 
-#include <QLineEdit>
-#include <QMimeData>
-#include <QSplitter>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>
@@ -45,11 +40,14 @@ class TestDrops : public QObject
                                           {"b.log", "bravo\n"},
                                           {"", ""}};
 
-    QUrl url(const QString &name) const
+    // Names separated by blanks as local files, "remote" as a web address.
+    QList<QUrl> urls(const QString &names) const
     {
-        if (name == QLatin1String("remote"))
-            return QUrl(QStringLiteral("https://example.com/a.log"));
-        return QUrl::fromLocalFile(logs.filePath(name));
+        QList<QUrl> urls;
+        for (const QString &name : names.split(' ', Qt::SkipEmptyParts))
+            urls << (name == "remote" ? QUrl("https://example.com/a.log")
+                                      : QUrl::fromLocalFile(logs.filePath(name)));
+        return urls;
     }
 
     // The window with first.log and second.log; the second panel is the one dropped on.
@@ -89,73 +87,59 @@ private slots:
 
     void init() { ApplicationSettings::instance().clear(); }
 
+    // Dropped and shown files are names separated by blanks.
     void drops_data()
     {
         QTest::addColumn<bool>("safetyFaultMode");
         QTest::addColumn<QString>("on");
-        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QString>("dropped");
         QTest::addColumn<int>("actions");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QStringList>("panelFiles"); // afterwards, left to right
-
-        const int copyOrMove = Qt::CopyAction | Qt::MoveAction;
-        const QStringList before{"first.log", "second.log"};
-        const auto row = [&](const char *name, bool faults, const char *on,
-                             const QStringList &dropped, int actions, const QStringList &after) {
-            const QStringList unchanged = faults ? QStringList{""} : before;
-            QTest::newRow(name) << faults << on << dropped << actions << (after != unchanged)
-                                << after;
+        QTest::addColumn<QString>("panelFiles"); // afterwards, left to right
+        const auto row = [](const char *name, bool faults, const char *on, const char *dropped,
+                            const char *after, int actions = Qt::CopyAction | Qt::MoveAction) {
+            QTest::newRow(name) << faults << on << dropped << actions << after;
         };
-        row("two files and a folder on the window", false, "window", {"a.log", "folder", "b.log"},
-            copyOrMove, before + QStringList{"a.log", "b.log"});
-        row("only a folder on the window", false, "window", {"folder"}, copyOrMove, before);
-        row("remote, missing and a FIFO", false, "window", {"remote", "missing.log", "fifo"},
-            copyOrMove, before);
-        row("a file that may only be moved", false, "window", {"a.log"}, Qt::MoveAction, before);
-        row("a file on the search text", false, "search text", {"a.log"}, Qt::CopyAction,
-            before + QStringList{"a.log"});
-        row("a file on a log view", false, "log view", {"a.log"}, copyOrMove,
-            {"first.log", "a.log"});
-        row("two files on a log view", false, "log view", {"a.log", "b.log"}, copyOrMove,
-            {"first.log", "a.log", "b.log"});
-        row("a folder on a log view", false, "log view", {"folder"}, copyOrMove, before);
-        row("a file on the details pane", false, "details", {"b.log"}, copyOrMove,
-            {"first.log", "b.log"});
-        row("safety faults: two files on the window", true, "window", {"a.log", "b.log"},
-            copyOrMove, {"a.log"});
-        row("safety faults: a folder and a file on the log view", true, "log view",
-            {"folder", "b.log"}, copyOrMove, {"b.log"});
-        row("safety faults: a folder on the window", true, "window", {"folder"}, copyOrMove, {""});
+        const char *before = "first.log second.log";
+        row("two files and a folder on the window", false, "window", "a.log folder b.log",
+            "first.log second.log a.log b.log");
+        row("only a folder on the window", false, "window", "folder", before);
+        row("remote, missing and a FIFO", false, "window", "remote missing.log fifo", before);
+        row("a file that may only be moved", false, "window", "a.log", before, Qt::MoveAction);
+        row("a file on the search text", false, "search text", "a.log",
+            "first.log second.log a.log", Qt::CopyAction);
+        row("a file on a log view", false, "log view", "a.log", "first.log a.log");
+        row("two files on a log view", false, "log view", "a.log b.log", "first.log a.log b.log");
+        row("a folder on a log view", false, "log view", "folder", before);
+        row("a file on the details pane", false, "details", "b.log", "first.log b.log");
+        row("safety faults: two files on the window", true, "window", "a.log b.log", "a.log");
+        row("safety faults: a folder and a file on the log view", true, "log view", "folder b.log",
+            "b.log");
+        row("safety faults: a folder on the window", true, "window", "folder", "");
     }
 
     void drops()
     {
         QFETCH(bool, safetyFaultMode);
         QFETCH(QString, on);
-        QFETCH(QStringList, dropped);
+        QFETCH(QString, dropped);
         QFETCH(int, actions);
-        QFETCH(bool, accepted);
-        QFETCH(QStringList, panelFiles);
-
+        QFETCH(QString, panelFiles);
         const std::unique_ptr<Telvane> window = openWindow(safetyFaultMode);
         const Field *active = window->activeField();
+        const QString before = safetyFaultMode ? "" : "first.log second.log";
         QMimeData data;
-        QList<QUrl> urls;
-        for (const QString &name : dropped)
-            urls << url(name);
-        data.setUrls(urls);
+        data.setUrls(urls(dropped));
+        const bool accepted = panelFiles != before;
         QCOMPARE(dragAndDrop(target(*window, on), data, Qt::DropActions(actions)),
                  qMakePair(accepted, accepted));
 
-        const QList<Field *> fields = window->panels();
         QStringList shown;
-        for (const Field *field : fields) {
-            const QString name = QFileInfo(field->fileName()).fileName();
-            shown << name;
+        for (const Field *field : window->panels()) {
+            shown << QFileInfo(field->fileName()).fileName();
             // The file itself, not its dropped name pasted into the text.
-            QCOMPARE(field->textEdit()->toPlainText(), contents.value(name));
+            QCOMPARE(field->textEdit()->toPlainText(), contents.value(shown.last()));
         }
-        QCOMPARE(shown, panelFiles);
+        QCOMPARE(shown.join(' '), panelFiles);
         QCOMPARE(window->activeField(), active); // new panels leave the active one as it was
     }
 
@@ -163,18 +147,23 @@ private slots:
     void textDropsOnALogView_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QString>("dropped");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("text") << "pasted\n" << QStringList() << "pasted\nsecond\n";
-        QTest::newRow("text and a file") << "pasted\n" << QStringList{"a.log"} << "alpha\n";
-        QTest::newRow("a web address")
-            << "" << QStringList{"remote"} << "https://example.com/a.logsecond\n";
+        QTest::newRow("text") << "pasted\n"
+                              << ""
+                              << "pasted\nsecond\n";
+        QTest::newRow("text and a file") << "pasted\n"
+                                         << "a.log"
+                                         << "alpha\n";
+        QTest::newRow("a web address") << ""
+                                       << "remote"
+                                       << "https://example.com/a.logsecond\n";
     }
 
     void textDropsOnALogView()
     {
         QFETCH(QString, text);
-        QFETCH(QStringList, dropped);
+        QFETCH(QString, dropped);
         QFETCH(QString, shown);
         const std::unique_ptr<Telvane> window = openWindow(false);
         window->show();
@@ -182,10 +171,7 @@ private slots:
         VisualizedTextEdit *view = window->panels().last()->textEdit();
         view->moveCursor(QTextCursor::Start);
         QMimeData data;
-        QList<QUrl> urls;
-        for (const QString &name : dropped)
-            urls << url(name);
-        data.setUrls(urls);
+        data.setUrls(urls(dropped));
         if (!text.isEmpty())
             data.setText(text);
         // Dropped at the very start of the text.

@@ -8,12 +8,6 @@
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
-#include <QClipboard>
-#include <QRandomGenerator>
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 #include <QtWidgets>
 #include <memory>
@@ -22,33 +16,20 @@ namespace
 {
 using Match = QVector<qint64>; // line number, column, length, position
 
-QList<Match> findAllOf(QObject *view, const QString &keyword, Qt::CaseSensitivity sensitivity)
+// A find-all's matches, each with a hash of its line's text.
+template <typename View>
+QList<Match> findAllOf(View *view, const QString &keyword, Qt::CaseSensitivity sensitivity)
 {
     QList<Match> matches;
-    QList<QString> texts;
-    const auto collect = [&](const Finding &f) {
-        matches.append({f.lineNumber, f.column, f.length, f.position});
-        texts.append(f.lineText);
-    };
     bool ended = false;
-    QMetaObject::Connection found, end;
-    if (auto *edit = qobject_cast<VisualizedTextEdit *>(view)) {
-        found = QObject::connect(edit, &VisualizedTextEdit::found, collect);
-        end = QObject::connect(edit, &VisualizedTextEdit::end, [&] { ended = true; });
-        edit->findAll(keyword, sensitivity);
-    } else {
-        auto *large = qobject_cast<LargeLogView *>(view);
-        found = QObject::connect(large, &LargeLogView::found, collect);
-        end = QObject::connect(large, &LargeLogView::end, [&] { ended = true; });
-        large->findAll(keyword, sensitivity);
-    }
+    QObject receiver; // the connections end here
+    QObject::connect(view, &View::found, &receiver, [&](const Finding &f) {
+        matches.append({f.lineNumber, f.column, f.length, f.position, qHash(f.lineText)});
+    });
+    QObject::connect(view, &View::end, &receiver, [&] { ended = true; });
+    view->findAll(keyword, sensitivity);
     if (!QTest::qWaitFor([&] { return ended; }, 10000))
         matches.append({-1}); // never ended: differs from any real answer
-    QObject::disconnect(found);
-    QObject::disconnect(end);
-    // The line texts ride along: fold them into the comparison as a hash per match.
-    for (int i = 0; i < matches.size(); ++i)
-        matches[i].append(qHash(texts.at(i)));
     return matches;
 }
 } // namespace
@@ -67,11 +48,7 @@ class TestLargeLogView : public QObject
         const QString path = dir.filePath(QStringLiteral("log.log"));
         if (!testsupport::writeFile(path, bytes))
             return false;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return false;
-        QTextStream stream(&file);
-        edit->setLogText(path, stream.readAll());
+        edit->setLogText(path, testsupport::referenceText(path));
         edit->searchStateObject()->clearNotFoundText();
         large->openLog(path);
         return QTest::qWaitFor([&] { return !large->isIndexing(); }, 10000);
