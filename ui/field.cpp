@@ -237,9 +237,17 @@ void Field::followReset()
         const QTextCursor caret = ui->fileContents->textCursor();
         atEnd = caret.blockNumber() == ui->fileContents->blockCount() - 1;
     }
-    const bool opened = openFile(ui->fileNameInput->currentText());
-    if (opened && atEnd)
-        moveCursorToEnd();
+    const auto reread = [this, atEnd] {
+        const bool opened = openFile(ui->fileNameInput->currentText());
+        if (opened && atEnd)
+            moveCursorToEnd();
+    };
+    if (usesLargeView()) {
+        reread();
+        return;
+    }
+    tail->stop(); // the reading starts it again
+    ui->fileContents->clearInSlices(reread);
 }
 
 void Field::stopFollowingAfterEdit()
