@@ -237,17 +237,9 @@ void Field::followReset()
         const QTextCursor caret = ui->fileContents->textCursor();
         atEnd = caret.blockNumber() == ui->fileContents->blockCount() - 1;
     }
-    const auto reread = [this, atEnd] {
-        const bool opened = openFile(ui->fileNameInput->currentText());
-        if (opened && atEnd)
-            moveCursorToEnd();
-    };
-    if (usesLargeView()) {
-        reread();
-        return;
-    }
-    tail->stop(); // the reading starts it again
-    ui->fileContents->clearInSlices(reread);
+    const bool opened = openFile(ui->fileNameInput->currentText());
+    if (opened && atEnd)
+        moveCursorToEnd();
 }
 
 void Field::stopFollowingAfterEdit()

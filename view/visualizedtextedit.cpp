@@ -81,7 +81,6 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
     for (int at = text.indexOf(QLatin1Char('\n')); at >= 0;
          at = text.indexOf(QLatin1Char('\n'), at + 1))
         ++newBlockCount;
-    ++textGeneration;
     // Loading is no edit, the clearing for a new gutter width included.
     changingText = true;
     const int newGutterWidth = gutterWidthFor(newBlockCount);
@@ -115,32 +114,6 @@ void VisualizedTextEdit::appendLogText(const QString &text)
     changingText = false;
     if (atEnd)
         moveCursorToEnd();
-}
-
-void VisualizedTextEdit::clearInSlices(const std::function<void()> &done)
-{
-    constexpr int linesPerSlice = 4000;
-    if (blockCount() <= linesPerSlice) {
-        done();
-        return;
-    }
-    // No edit, nothing to undo, and the margins keep their width until the new text comes.
-    changingText = true;
-    loadingText = true;
-    document()->setUndoRedoEnabled(false);
-    QTextCursor cut(document());
-    cut.movePosition(QTextCursor::End);
-    cut.setPosition(document()->findBlockByNumber(blockCount() - linesPerSlice).position() - 1,
-                    QTextCursor::KeepAnchor);
-    cut.removeSelectedText();
-    document()->setUndoRedoEnabled(true);
-    loadingText = false;
-    changingText = false;
-    const quint64 generation = textGeneration;
-    QTimer::singleShot(0, this, [this, done, generation] {
-        if (generation == textGeneration)
-            clearInSlices(done);
-    });
 }
 
 void VisualizedTextEdit::contextMenuEvent(QContextMenuEvent *event)

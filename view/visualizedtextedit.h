@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "telegram/linedetails.h"
 #include "view/visualizationpainter.h"
 
@@ -30,10 +28,6 @@ public:
     // Adds text a followed file gained at the end; the view stays at the end when the caret was
     // on the last line, else where the reader is.
     void appendLogText(const QString &text);
-    // Empties the view from its end, a slice of lines per turn of the event loop, then calls
-    // `done`; unless a new text is set first. Freeing a long log's lines at once would hold up
-    // the window.
-    void clearInSlices(const std::function<void()> &done);
     // Actions the context menu offers after the standard ones.
     void setExtraContextActions(const QList<QAction *> &actions) { extraActions = actions; }
     void setId(unsigned id);
@@ -122,5 +116,4 @@ private:
     QString rawText;
     bool rawTextValid = false;
     QTimer *rawTextExpiry;
-    quint64 textGeneration = 0; // counts the texts set
 };
