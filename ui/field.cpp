@@ -20,6 +20,7 @@
 #include <QSlider>
 #include <QSplitterHandle>
 #include <QTextStream>
+#include <QTimer>
 
 namespace
 {
@@ -80,7 +81,12 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
             ui->fileContents->appendLogText(text);
     });
     connect(tail, &LogTail::grown, largeView, &LargeLogView::followGrowth);
-    connect(tail, &LogTail::reset, this, &Field::followReset);
+    connect(tail, &LogTail::reset, this, [this] {
+        // Read anew once the window has had its turn: whatever is waiting (a click, a paint)
+        // comes first, rather than after a reread of the whole file.
+        tail->stop(); // the reading starts it again
+        QTimer::singleShot(0, this, &Field::followReset);
+    });
     connect(tail, &LogTail::vanished, this, [this] {
         note->setText(tr("The file is gone; following waits for it to come back."));
         note->show();
