@@ -1,8 +1,10 @@
 #include "logstore/logstore.h"
 
 #include "logstore/logfile.h"
+#include "logstore/logfindall.h"
 #include "logstore/logsearcher.h"
 
+#include <QPointer>
 #include <QThreadPool>
 #include <algorithm>
 
@@ -17,14 +19,23 @@ struct LogStore::State {
     int percent = -1;
 };
 
-LogStore::LogStore(QObject *parent) : QObject(parent), state(new State)
+LogStore::LogStore(QObject *parent)
+    : LineSource(parent), state(new State), finder(new LogFindAll(this))
 {
     state->worker.setMaxThreadCount(1);
     state->worker.setExpiryTimeout(-1);
+    connect(finder, &LogFindAll::found, this, &LogStore::onFound);
+    connect(finder, &LogFindAll::progress, this, &LogStore::findAllProgress);
+    connect(finder, &LogFindAll::finished, this,
+            [this](qint64 count) { emit findAllEnded(count, false); });
+    connect(this, &LogStore::linesIndexed, this, &LineSource::changed);
+    connect(this, &LogStore::progress, this, &LineSource::loadProgressChanged);
+    connect(this, &LogStore::finished, this, &LineSource::loaded);
 }
 
 LogStore::~LogStore()
 {
+    finder->cancel();
     stopPass();
 }
 
@@ -35,19 +46,26 @@ bool LogStore::open(const QString &fileName)
     state->file = LogFile::open(fileName);
     if (!state->file) {
         emit failed();
+        emit changed();
         return false;
     }
     state->snapshot = state->file->snapshot();
     startPass();
+    emit changed();
     return true;
 }
 
 void LogStore::close()
 {
+    cancelFindAll();
     stopPass();
+    ++openCount;
+    const bool wasOpen = state->file != nullptr;
     state->file.reset();
     state->snapshot = LogSnapshot();
     state->percent = -1;
+    if (wasOpen)
+        emit changed();
 }
 
 LogStore::Refresh LogStore::refresh()
@@ -194,9 +212,77 @@ qint64 LogStore::longestLineLength() const
     return state->file ? state->snapshot.longestLine : 0;
 }
 
+int LogStore::loadProgress() const
+{
+    return isIndexing() ? qMax(0, state->percent) : 100;
+}
+
+qint64 LogStore::expectedLineCount() const
+{
+    // The lines so far, scaled to the whole file.
+    const qint64 lines = lineCount();
+    const LogSnapshot &now = state->snapshot;
+    if (!isIndexing() || now.endByte <= 0 || now.fileSize <= now.endByte)
+        return lines;
+    return qMax(lines, qint64(double(lines) * double(now.fileSize) / double(now.endByte)));
+}
+
 bool LogStore::containsCommMarker() const
 {
     return state->file && state->snapshot.hasCommMarker;
+}
+
+LineMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
+                         const TextPosition &from, bool backward, qint64 stopLine) const
+{
+    const LogMatch match =
+        find(text, sensitivity, wholeWords, from.line, from.column, backward, stopLine);
+    LineMatch result;
+    if (match.isValid())
+        result = {{match.line, match.column}, match.length};
+    return result;
+}
+
+void LogStore::startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity)
+{
+    cancelFindAll();
+    foundCount = 0;
+    finder->start(*this, keyword, sensitivity);
+}
+
+void LogStore::cancelFindAll()
+{
+    if (!finder->isRunning())
+        return;
+    finder->cancel();
+    emit findAllEnded(foundCount, true);
+}
+
+void LogStore::onFound(const QVector<LogFinding> &findings)
+{
+    foundCount += findings.size();
+    FoundBatch batch;
+    batch.findings.reserve(findings.size());
+    qint64 lastLine = -1;
+    for (const LogFinding &match : findings) {
+        Finding finding;
+        finding.lineNumber = match.lineNumber;
+        finding.position = match.position;
+        finding.column = match.column;
+        finding.length = match.length;
+        batch.findings.append(finding);
+        if (match.lineNumber != lastLine) {
+            lastLine = match.lineNumber;
+            batch.longestLine = int(qMax<qint64>(batch.longestLine, lineLength(lastLine - 1)));
+        }
+    }
+    // Rows outlive a reopened or closed log: they read the lines of this file, or nothing.
+    batch.lineText = [store = QPointer<const LogStore>(this), opened = openCount](qint64 number) {
+        if (!store || store->openCount != opened || number > store->lineCount())
+            return QString();
+        return store->lineText(number - 1);
+    };
+    emit found(batch);
 }
 
 LogMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "searchcore/linesource.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
 class LogFile;
+class LogFindAll;
+struct LogFinding;
 struct LogSnapshot;
 
 // A match of a step search: line (0-based), column and length in UTF-16 units.
@@ -18,8 +22,9 @@ struct LogMatch {
 
 // A log indexed by a worker thread; lines read on demand with the ordinary view's text, line
 // numbers and document positions. Used from the thread it lives in, which its signals reach;
-// calls see the lines as of the last signal and never wait on the worker for long.
-class LogStore : public QObject
+// calls see the lines as of the last signal and never wait on the worker for long. As a line
+// source it is what the large-log view shows and searches.
+class LogStore : public LineSource
 {
     Q_OBJECT
 
@@ -41,16 +46,28 @@ public:
     qint64 indexedBytes() const; // bytes the lines so far come from
     qint64 indexMemory() const;  // bytes held by the line index
 
+    QString title() const override { return fileName(); }
+    bool isLoading() const override { return isIndexing(); }
     // Complete lines while indexing, all when done; without a file one empty line.
-    qint64 lineCount() const;
-    QString lineText(qint64 line) const;
-    QStringList lineTexts(qint64 first, qint64 count) const;
-    qint64 linePosition(qint64 line) const; // document position of the line's first character
-    qint64 lineLength(qint64 line) const;   // in UTF-16 units, without the line break
-    qint64 lineAtPosition(qint64 position) const;
+    qint64 lineCount() const override;
+    QString lineText(qint64 line) const override;
+    QStringList lineTexts(qint64 first, qint64 count) const override;
+    // Document position of the line's first character.
+    qint64 linePosition(qint64 line) const override;
+    // In UTF-16 units, without the line break.
+    qint64 lineLength(qint64 line) const override;
+    qint64 lineAtPosition(qint64 position) const override;
     qint64 characterCount() const; // as QTextDocument::characterCount of the lines so far
-    qint64 longestLineLength() const;
-    bool containsCommMarker() const; // "[Comm]" anywhere in the text, case-sensitive
+    qint64 longestLineLength() const override;
+    int loadProgress() const override;
+    qint64 expectedLineCount() const override;
+    // "[Comm]" anywhere in the text, case-sensitive.
+    bool containsCommMarker() const override;
+
+    LineMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
+                   const TextPosition &from, bool backward, qint64 stopLine = -1) const override;
+    void startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) override;
+    void cancelFindAll() override;
 
     // As QTextDocument::find from linePosition(fromLine) + fromColumn; stopLine -1: no limit.
     LogMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
@@ -69,6 +86,12 @@ private:
     void startPass();
     void stopPass();
     void takeSnapshot(const std::shared_ptr<LogFile> &from);
+    void onFound(const QVector<LogFinding> &findings);
 
     std::unique_ptr<State> state;
+    LogFindAll *finder;
+    qint64 foundCount = 0;
+    // Counts the files opened: rows of a find-all read their lines only from the file they
+    // were found in.
+    quint64 openCount = 0;
 };

@@ -1,6 +1,6 @@
 #include "search/searchresultslist.h"
 
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "search/delegate.h"
 #include "search/searchresultsmodel.h"
 #include "searchcore/finding.h"
@@ -274,8 +274,11 @@ void SearchResultsList::onRowDoubleClicked(const QModelIndex &index)
 {
     if (!index.isValid() || index.data(LineTypeRole).value<LineType>() != ResultLine)
         return;
-    const Finding finding(this, index.data(LineNumberRole).toInt(), QString(),
-                          index.data(ColumnRole).toInt(), index.data(LengthRole).toInt(),
-                          index.data(FieldIdRole).toUInt(), index.data(PositionRole).toInt());
+    Finding finding;
+    finding.lineNumber = index.data(LineNumberRole).toLongLong();
+    finding.position = index.data(PositionRole).toLongLong();
+    finding.column = index.data(ColumnRole).toInt();
+    finding.length = index.data(LengthRole).toInt();
+    finding.fieldId = index.data(FieldIdRole).toUInt();
     emit goToRequested(finding);
 }

@@ -3,7 +3,7 @@
 #include <QAbstractItemView>
 
 class Delegate;
-class Finding;
+struct Finding;
 class SearchResultsModel;
 
 // The list of find-all rows: a header, one row per match, a summary. It shows its own model and

@@ -30,22 +30,23 @@ const QVariant &resultBackground(int rowsBefore)
 }
 
 // "    Line " + digits + ": ", the part of a result row before the log line.
-int prefixLength(int lineNumber)
+int prefixLength(qint64 lineNumber)
 {
-    char number[16];
-    return 9 + std::snprintf(number, sizeof number, "%d", lineNumber) + 2;
+    char number[24];
+    return 9 + std::snprintf(number, sizeof number, "%lld", lineNumber) + 2;
 }
 
 // "    Line %d: %s" with the line passed through the local 8-bit encoding. Lines of printable
 // ASCII, nearly all of a log, come out of that round trip unchanged and are copied directly.
-QString resultRowText(int lineNumber, const QString &line)
+QString resultRowText(qint64 lineNumber, const QString &line)
 {
     for (const QChar c : line) {
         if (c.unicode() - 1u >= 0x7Fu)
-            return QString::asprintf("    Line %d: %s", lineNumber, line.toLocal8Bit().constData());
+            return QString::asprintf("    Line %lld: %s", lineNumber,
+                                     line.toLocal8Bit().constData());
     }
-    char number[16];
-    const int digits = std::snprintf(number, sizeof number, "%d", lineNumber);
+    char number[24];
+    const int digits = std::snprintf(number, sizeof number, "%lld", lineNumber);
     static const char prefix[] = "    Line ";
     const int prefixLength = int(sizeof prefix) - 1;
     QString text(prefixLength + digits + 2 + line.size(), Qt::Uninitialized);
@@ -80,11 +81,11 @@ QVariant SearchResultsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     const int row = index.row();
     const Row &r = rows.at(row);
-    const auto type = SearchResultsList::LineType(r.lineType);
+    const SearchResultsList::LineType type = lineType(row);
     switch (role) {
     case Qt::DisplayRole:
         return type == SearchResultsList::ResultLine ? resultRowText(r.lineNumber, lineText(row))
-                                                     : labels.at(r.lineNumber);
+                                                     : labels.at(int(-1 - r.lineNumber));
     case Qt::BackgroundRole:
         return type == SearchResultsList::HeaderLine    ? headerBackground()
                : type == SearchResultsList::SummaryLine ? summaryBackground()
@@ -103,8 +104,10 @@ QVariant SearchResultsModel::data(const QModelIndex &index, int role) const
         return r.length;
     case SearchResultsList::LineNumberRole:
         return r.lineNumber;
-    case SearchResultsList::FieldIdRole:
-        return r.fieldId;
+    case SearchResultsList::FieldIdRole: {
+        const Search *search = searchOf(row);
+        return search ? search->fieldId : 0u;
+    }
     case SearchResultsList::PositionRole:
         return r.position;
     default:
@@ -114,7 +117,7 @@ QVariant SearchResultsModel::data(const QModelIndex &index, int role) const
 
 void SearchResultsModel::appendHeader(const QString &text)
 {
-    searches.append(Search{rows.size(), LineTextSource()});
+    searches.append(Search{rows.size(), LineTextSource(), 0});
     headerRows.append(rows.size());
     appendLabel(text, SearchResultsList::HeaderLine);
 }
@@ -124,35 +127,18 @@ void SearchResultsModel::appendSummary(const QString &text)
     appendLabel(text, SearchResultsList::SummaryLine);
 }
 
-void SearchResultsModel::appendFinding(const Finding &finding)
-{
-    // The findings of one line share its text.
-    const bool sameLine = !rows.isEmpty() && rows.last().text >= 0 &&
-                          rows.last().lineType == SearchResultsList::ResultLine &&
-                          rows.last().lineNumber == finding.lineNumber &&
-                          lineTexts.at(rows.last().text) == finding.lineText;
-    if (!sameLine) {
-        lineTexts.append(finding.lineText);
-        noteWidth(prefixLength(finding.lineNumber) + finding.lineText.size());
-    }
-    rows.append(Row{finding.lineNumber, finding.column, finding.length, finding.position,
-                    finding.fieldId, lineTexts.size() - 1, SearchResultsList::ResultLine});
-    if (!announceTimer.isActive())
-        announceTimer.start();
-}
-
 void SearchResultsModel::appendBatch(const FoundBatch &batch)
 {
-    if (batch.records.isEmpty())
+    if (batch.findings.isEmpty())
         return;
     Search &search = currentSearch();
-    if (!search.lineText)
+    if (!search.lineText) {
         search.lineText = batch.lineText;
-    for (const FoundRecord &record : batch.records) {
-        rows.append(Row{record.lineNumber, record.column, record.length, record.position,
-                        record.fieldId, -1, SearchResultsList::ResultLine});
+        search.fieldId = batch.findings.first().fieldId;
     }
-    noteWidth(prefixLength(batch.records.last().lineNumber) + batch.longestLine);
+    for (const Finding &finding : batch.findings)
+        rows.append(Row{finding.lineNumber, finding.position, finding.column, finding.length});
+    noteWidth(prefixLength(batch.findings.last().lineNumber) + batch.longestLine);
     announcePending();
 }
 
@@ -163,8 +149,7 @@ void SearchResultsModel::clear()
     rows.clear();
     announced = 0;
     labels.clear();
-    lineTexts.clear();
-    lineTexts.squeeze();
+    labelTypes.clear();
     searches.clear();
     headerRows.clear();
     widestRow = 0;
@@ -183,7 +168,8 @@ void SearchResultsModel::announcePending()
 
 SearchResultsList::LineType SearchResultsModel::lineType(int row) const
 {
-    return SearchResultsList::LineType(rows.at(row).lineType);
+    const qint64 number = rows.at(row).lineNumber;
+    return number >= 0 ? SearchResultsList::ResultLine : labelTypes.at(int(-1 - number));
 }
 
 int SearchResultsModel::headerRowsBefore(int row) const
@@ -200,8 +186,9 @@ void SearchResultsModel::appendLabel(const QString &text, SearchResultsList::Lin
         noteWidth(to - from);
         from = to + 1;
     }
-    rows.append(Row{labels.size(), 0, 0, 0, 0, -1, type});
+    rows.append(Row{-1 - labels.size(), 0, 0, 0});
     labels.append(text);
+    labelTypes.append(type);
     announcePending();
 }
 
@@ -210,23 +197,23 @@ void SearchResultsModel::noteWidth(int characters)
     widestRow = qMax(widestRow, characters);
 }
 
-QString SearchResultsModel::lineText(int row) const
+const SearchResultsModel::Search *SearchResultsModel::searchOf(int row) const
 {
-    const Row &r = rows.at(row);
-    if (r.text >= 0)
-        return lineTexts.at(r.text);
-    // The search the row belongs to: the last one that starts at or before it.
+    // The last search that starts at or before the row.
     const auto after = std::upper_bound(searches.cbegin(), searches.cend(), row,
                                         [](int at, const Search &s) { return at < s.firstRow; });
-    if (after == searches.cbegin())
-        return QString();
-    const LineTextSource &source = (after - 1)->lineText;
-    return source ? source(r.lineNumber) : QString();
+    return after == searches.cbegin() ? nullptr : &*(after - 1);
+}
+
+QString SearchResultsModel::lineText(int row) const
+{
+    const Search *search = searchOf(row);
+    return search && search->lineText ? search->lineText(rows.at(row).lineNumber) : QString();
 }
 
 SearchResultsModel::Search &SearchResultsModel::currentSearch()
 {
     if (searches.isEmpty())
-        searches.append(Search{0, LineTextSource()});
+        searches.append(Search{0, LineTextSource(), 0});
     return searches.last();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "search/searchresultslist.h"
-#include "searchcore/foundrecord.h"
+#include "searchcore/finding.h"
 
 #include <QAbstractListModel>
 #include <QStringList>
@@ -11,11 +11,8 @@
 #include <memory>
 #include <vector>
 
-class Finding;
-
 // The rows of the results list as compact records: a match keeps its numbers, and its line text
-// is read when the row is shown (from the search's line source), or kept once per line when it
-// came as a Finding.
+// is read when the row is shown, from the search's line source.
 class SearchResultsModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -23,13 +20,10 @@ class SearchResultsModel : public QAbstractListModel
 public:
     // What the model stores per row.
     struct Row {
-        qint32 lineNumber; // result rows; header and summary rows: the index in `labels`
+        qint64 lineNumber; // result rows, 1-based; header and summary rows: -1 - their label
+        qint64 position;
         qint32 column;
         qint32 length;
-        qint32 position;
-        quint32 fieldId;
-        qint32 text; // result rows: the index in `lineTexts`, or -1: read from the search
-        qint32 lineType;
     };
 
     explicit SearchResultsModel(QObject *parent = nullptr);
@@ -39,8 +33,6 @@ public:
 
     void appendHeader(const QString &text);
     void appendSummary(const QString &text);
-    // Shown when control is back in the event loop, together with the findings that follow.
-    void appendFinding(const Finding &finding);
     void appendBatch(const FoundBatch &batch);
     void clear();
     // Rows stored but not yet shown go out to the views now.
@@ -84,17 +76,19 @@ private:
     struct Search {
         int firstRow;
         LineTextSource lineText;
+        unsigned fieldId;
     };
 
     void appendLabel(const QString &text, SearchResultsList::LineType type);
     void noteWidth(int characters);
+    const Search *searchOf(int row) const;
     QString lineText(int row) const;
     Search &currentSearch();
 
     RowStore rows;
     int announced = 0;
     QStringList labels;
-    QVector<QString> lineTexts;
+    QVector<SearchResultsList::LineType> labelTypes;
     QVector<Search> searches;
     QVector<int> headerRows;
     int widestRow = 0;

@@ -2,7 +2,6 @@
 
 #include "search/searchresultslist.h"
 #include "search/searchresultsmodel.h"
-#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "ui_searchresultwindow.h"
 
@@ -34,13 +33,6 @@ QPushButton *SearchResultWindow::cancelSearchButton() const
     return ui->pushButtonCancelSearch;
 }
 
-void SearchResultWindow::followFindAll(FindAllScan *scan)
-{
-    connect(scan, &FindAllScan::foundBatch, this, &SearchResultWindow::onResultsFound);
-    connect(scan, &FindAllScan::progress, this, &SearchResultWindow::setSearchProgress);
-    connect(this, &SearchResultWindow::cancelRequested, scan, &FindAllScan::cancel);
-}
-
 void SearchResultWindow::onSearchStarted(const QString &fileName, const QString &searchText)
 {
     // A search of another panel that still runs ends first, so that its rows stay together.
@@ -57,11 +49,6 @@ void SearchResultWindow::onSearchStarted(const QString &fileName, const QString 
     showProgress(true);
 }
 
-void SearchResultWindow::onResultFound(const Finding &finding)
-{
-    ui->resultsList->resultsModel()->appendFinding(finding);
-}
-
 void SearchResultWindow::onResultsFound(const FoundBatch &batch)
 {
     ui->resultsList->resultsModel()->appendBatch(batch);
@@ -73,10 +60,13 @@ void SearchResultWindow::setSearchProgress(int percent)
         QCoreApplication::translate("searchResults", "Searching... %1%").arg(percent));
 }
 
-void SearchResultWindow::onSearchEnd(int results)
+void SearchResultWindow::onSearchEnd(qint64 results, bool cancelled)
 {
     ui->resultsList->resultsModel()->appendSummary(
-        QString::asprintf("Summary: Found %d matches", results));
+        cancelled ? QCoreApplication::translate("searchResults",
+                                                "Summary: Cancelled after %1 matches were found")
+                        .arg(results)
+                  : QString::asprintf("Summary: Found %lld matches", results));
     searchRunning = false;
     showProgress(false);
 }

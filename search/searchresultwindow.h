@@ -1,14 +1,12 @@
 #pragma once
 
-#include "searchcore/foundrecord.h"
+#include "searchcore/finding.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
-class FindAllScan;
-class Finding;
 class QLabel;
 class QPushButton;
 class SearchResultsList;
@@ -35,15 +33,11 @@ public:
     // Between a search's start and its end.
     bool isSearchRunning() const { return searchRunning; }
 
-    // Takes the matches of `scan` in batches and shows its progress; Cancel, a new search and
-    // Clear end it. This replaces a connection to the view's per-match `found`; the view's
-    // `start` and `end` still go to onSearchStarted and onSearchEnd.
-    void followFindAll(FindAllScan *scan);
 
 public slots:
     void onSearchStarted(const QString &fileName, const QString &searchText);
-    void onResultFound(const Finding &finding);
-    void onSearchEnd(int results);
+    // The search ended after finding `results` matches; `cancelled` when it was stopped first.
+    void onSearchEnd(qint64 results, bool cancelled = false);
     void onPushButtonClearPressed();
     // Matches of the running search, in document order.
     void onResultsFound(const FoundBatch &batch);

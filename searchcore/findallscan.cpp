@@ -6,7 +6,7 @@ namespace
 {
 // Registered at start-up so that batches can also cross queued connections.
 const int batchMetaTypeId = qRegisterMetaType<FoundBatch>("FoundBatch");
-const int recordsMetaTypeId = qRegisterMetaType<QVector<FoundRecord>>("QVector<FoundRecord>");
+
 
 // Steps of the scan between two looks at the clock.
 const int stepsPerClockCheck = 64;
@@ -15,7 +15,6 @@ const int stepsPerClockCheck = 64;
 FindAllScan::FindAllScan(QObject *parent) : QObject(parent)
 {
     Q_UNUSED(batchMetaTypeId)
-    Q_UNUSED(recordsMetaTypeId)
     nextSlice.setSingleShot(true);
     nextSlice.setInterval(0);
     connect(&nextSlice, &QTimer::timeout, this, &FindAllScan::scanSlice);
@@ -23,12 +22,6 @@ FindAllScan::FindAllScan(QObject *parent) : QObject(parent)
 
 // The owner is going: nobody is told about a scan that stops here.
 FindAllScan::~FindAllScan() = default;
-
-FindAllScan *FindAllScan::of(QObject *owner)
-{
-    auto *scan = owner->findChild<FindAllScan *>(QString(), Qt::FindDirectChildrenOnly);
-    return scan ? scan : new FindAllScan(owner);
-}
 
 void FindAllScan::run(Job newJob)
 {
@@ -44,7 +37,7 @@ void FindAllScan::run(Job newJob)
     line.clear();
     from = -1;
     if (job.keyword.isEmpty() || !job.nextLine) { // an empty text would match everywhere
-        finish();
+        finish(false);
         return;
     }
     scanSlice();
@@ -53,7 +46,7 @@ void FindAllScan::run(Job newJob)
 LineTextSource FindAllScan::guardedSource(LineTextSource source) const
 {
     return [generation = std::weak_ptr<const int>(contentGeneration), atStart = *contentGeneration,
-            source = std::move(source)](int lineNumber) {
+            source = std::move(source)](qint64 lineNumber) {
         const std::shared_ptr<const int> now = generation.lock();
         return now && *now == atStart && source ? source(lineNumber) : QString();
     };
@@ -65,7 +58,7 @@ void FindAllScan::cancel()
         return;
     nextSlice.stop();
     if (flush(runNumber))
-        finish();
+        finish(true);
 }
 
 void FindAllScan::contentChanged()
@@ -83,8 +76,6 @@ void FindAllScan::scanSlice()
     clock.start();
     const QString &keyword = job.keyword;
     const int length = keyword.length();
-    // A copy, which a receiver that ends the run cannot destroy while it is being called.
-    const auto eachMatch = job.eachMatch;
     bool done = false;
     // A step reads a line or finds the next match in it, so that a line full of matches is
     // left half-way when the slice's time is up.
@@ -106,16 +97,14 @@ void FindAllScan::scanSlice()
             continue;
         }
         from = column + length;
-        const FoundRecord record{linesRead, column, length, linePosition + column + length,
-                                 job.fieldId};
-        pending.records.append(record);
+        Finding finding;
+        finding.lineNumber = linesRead;
+        finding.position = linePosition + column + length;
+        finding.column = column;
+        finding.length = length;
+        pending.findings.append(finding);
         pending.longestLine = qMax(pending.longestLine, line.length());
         ++count;
-        if (eachMatch) {
-            eachMatch(record, line);
-            if (runNumber != run || !running)
-                return; // a receiver cancelled or started another scan
-        }
     }
     if (!flush(run))
         return;
@@ -130,14 +119,14 @@ void FindAllScan::scanSlice()
             return;
     }
     if (done)
-        finish();
+        finish(false);
     else
         nextSlice.start();
 }
 
 bool FindAllScan::flush(quint64 run)
 {
-    if (pending.records.isEmpty())
+    if (pending.findings.isEmpty())
         return true;
     FoundBatch batch = std::move(pending);
     pending = FoundBatch();
@@ -146,15 +135,15 @@ bool FindAllScan::flush(quint64 run)
     return runNumber == run && running;
 }
 
-void FindAllScan::finish()
+void FindAllScan::finish(bool cancelled)
 {
     running = false;
     nextSlice.stop();
-    const int total = count;
-    const std::function<void(int)> ended = std::move(job.ended);
+    const qint64 total = count;
+    const std::function<void(qint64, bool)> ended = std::move(job.ended);
     job = Job(); // lets go of the log
     pending = FoundBatch();
     line.clear();
     if (ended)
-        ended(total);
+        ended(total, cancelled);
 }

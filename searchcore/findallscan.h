@@ -1,6 +1,6 @@
 #pragma once
 
-#include "searchcore/foundrecord.h"
+#include "searchcore/finding.h"
 
 #include <QObject>
 #include <QString>
@@ -9,9 +9,8 @@
 #include <functional>
 #include <memory>
 
-// A find-all over the lines of a log, run from the event loop in slices of about 20 ms so that
-// the window stays responsive while it runs. A log view keeps one (`of`); the results pane
-// listens to its batches and progress, and its cancel ends it.
+// A find-all over the lines of a log held by the GUI thread, run from the event loop in slices
+// of about 20 ms so that the window stays responsive while it runs.
 class FindAllScan : public QObject
 {
     Q_OBJECT
@@ -19,26 +18,20 @@ class FindAllScan : public QObject
 public:
     // Gives the next line's text and the document position of its first character; false after
     // the last line.
-    using LineReader = std::function<bool(QString *text, int *position)>;
+    using LineReader = std::function<bool(QString *text, qint64 *position)>;
 
     struct Job {
         QString keyword; // plain substring; an empty one ends the scan at once
         Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
-        unsigned fieldId = 0;
-        int lineCount = 0; // of the log, for the progress
+        qint64 lineCount = 0; // of the log, for the progress
         LineReader nextLine;
         LineTextSource lineText; // handed on with every batch
-        // Called for every match as it is found, with the line that holds it (optional).
-        std::function<void(const FoundRecord &record, const QString &line)> eachMatch;
         // Called once when the scan ends, done or cancelled, with the number of matches.
-        std::function<void(int count)> ended;
+        std::function<void(qint64 count, bool cancelled)> ended;
     };
 
     explicit FindAllScan(QObject *parent = nullptr);
     ~FindAllScan() override;
-
-    // The scan that belongs to `owner`, made on first use.
-    static FindAllScan *of(QObject *owner);
 
     // Cancels a running scan, then starts `job` and scans its first slice before returning.
     void run(Job job);
@@ -65,17 +58,17 @@ signals:
 private:
     void scanSlice();
     bool flush(quint64 run); // false when a receiver ended or replaced the run
-    void finish();
+    void finish(bool cancelled);
 
     Job job;
     FoundBatch pending;
     QTimer nextSlice;
     bool running = false;
     quint64 runNumber = 0;
-    int count = 0;
-    int linesRead = 0;
+    qint64 count = 0;
+    qint64 linesRead = 0;
     QString line; // the line being scanned
-    int linePosition = 0;
+    qint64 linePosition = 0;
     int from = -1; // where the search goes on in `line`; -1: at the next line
     int reportedPercent = -1;
     int sliceMilliseconds = 20;

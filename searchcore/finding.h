@@ -1,24 +1,32 @@
 #pragma once
 
-#include <QObject>
+#include <QMetaType>
 #include <QString>
+#include <QVector>
 
-// One match of a find-all, built on the stack by its emitter and passed by reference.
-class Finding : public QObject
-{
-    Q_OBJECT
+#include <functional>
 
-public:
-    Finding(QObject *parent, int lineNumber, const QString &lineText, int column, int length,
-            unsigned fieldId, int position);
-
-    const int lineNumber; // 1-based
-    const QString lineText;
-    const int length;   // of the converted search text
-    const int column;   // 0-based, within the line
-    const int position; // document position just after the match
-    const unsigned fieldId;
-
-private:
-    Q_DISABLE_COPY(Finding)
+// One match of a find-all, from the log that holds it to the results row and back to the log
+// on a double-click. Positions are 64-bit: logs reach far past 2 GiB.
+struct Finding {
+    qint64 lineNumber = 0; // 1-based
+    qint64 position = 0;   // document position just after the match
+    int column = 0;        // 0-based, within the line
+    int length = 0;        // of the converted search text
+    unsigned fieldId = 0;
 };
+Q_DECLARE_TYPEINFO(Finding, Q_PRIMITIVE_TYPE);
+
+// The text of a line by its 1-based number, read when a row is shown; empty once the log it
+// reads has changed or gone. Called on the GUI thread only.
+using LineTextSource = std::function<QString(qint64 lineNumber)>;
+
+// Matches found together, in document order, with the way to read their lines.
+struct FoundBatch {
+    QVector<Finding> findings;
+    int longestLine = 0; // characters in the longest line that holds one of the findings
+    LineTextSource lineText;
+};
+
+Q_DECLARE_METATYPE(Finding)
+Q_DECLARE_METATYPE(FoundBatch)

@@ -7,6 +7,7 @@
 // SOAK_VIEW=large starts with a log over 16 MiB whose first line is overlong, so that the panel
 // stays in the large-log view throughout.
 #include "logstore/logstore.h"
+#include "logview/logviewcontroller.h"
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
@@ -187,11 +188,8 @@ QStringList fileLines(const QString &path)
 
 QStringList shownLines(const Field &field)
 {
-    if (field.usesLargeView()) {
-        const LogStore &store = field.largeLogView()->store();
-        return store.lineTexts(0, store.lineCount());
-    }
-    return field.textEdit()->toPlainText().split(QLatin1Char('\n'));
+    const LineSource *lines = field.logView()->source();
+    return lines->lineTexts(0, lines->lineCount());
 }
 
 void dropFile(QWidget *target, const QString &path)
@@ -391,7 +389,7 @@ private:
         extra = nullptr;
         // The followed panel runs the searches.
         followed.onFieldClicked();
-        emit followed.textEdit()->activated();
+        followed.view()->widget()->setFocus();
     }
 
     Telvane &window;
@@ -449,7 +447,7 @@ int runSoak(int argc, char **argv)
         if (!followed || !followed->openFileAndMoveCursorToEnd(path))
             return 2;
         followed->followAction()->setChecked(true);
-        if (followed->usesLargeView() != large) {
+        if ((followed->largeLogView() != nullptr) != large) {
             std::fprintf(stderr, "the log opened in the wrong view\n");
             return 2;
         }
@@ -485,11 +483,10 @@ int runSoak(int argc, char **argv)
         std::vector<Sample> before, after;
         bool usedLargeThroughout = true;
         const auto sample = [&](std::vector<Sample> *into) {
-            const qint64 lines = followed->usesLargeView()
-                                     ? followed->largeLogView()->store().lineCount()
-                                     : followed->textEdit()->blockCount();
+            const qint64 lines = followed->logView()->source()->lineCount();
             into->push_back({seconds(clock), lines, memoryNow()});
-            usedLargeThroughout = usedLargeThroughout && followed->usesLargeView() == large;
+            usedLargeThroughout =
+                usedLargeThroughout && (followed->largeLogView() != nullptr) == large;
         };
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [&] { sample(&before); });

@@ -1,9 +1,9 @@
 #include "ui/field.h"
 
-#include "app/applicationsettings.h"
-#include "logstore/logstore.h"
 #include "logstore/logtail.h"
+#include "logview/logviewcontroller.h"
 #include "searchcore/searchoptions.h"
+#include "settings/applicationsettings.h"
 #include "telegram/telegramrecord.h"
 #include "ui_field.h"
 #include "view/largelogview.h"
@@ -26,9 +26,7 @@ namespace
 {
 unsigned fieldCounter = 0;
 
-// Logs above either limit open in the large-log view: the ordinary view holds the whole text
-// and lays out whole lines, which for such logs takes seconds and hundreds of megabytes.
-constexpr qint64 largeLogBytes = qint64(16) << 20;
+qint64 largeLogLimit = qint64(16) << 20;
 constexpr int longestOrdinaryLine = 10000;
 
 bool hasOverlongLine(const QString &text)
@@ -52,24 +50,13 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     : QWidget(parent), ui(std::make_unique<Ui::Field>()), mode(mode), id(fieldCounter++)
 {
     ui->setupUi(this);
-    ui->fileContents->setDecodeMode(mode);
-    ui->fileContents->setId(id);
-    // The large-log view takes the ordinary view's place for logs too big for it.
-    largeView = new LargeLogView(ui->splitter);
-    largeView->setObjectName(QStringLiteral("largeLogContents"));
-    ui->splitter->insertWidget(1, largeView);
-    ui->splitter->setCollapsible(1, false);
-    largeView->hide();
-    largeView->setDecodeMode(mode);
-    largeView->setId(id);
+    ui->splitter->setCollapsible(0, false);
 
     follow = new QAction(tr("Follow"), this);
     follow->setCheckable(true);
     follow->setShortcut(Qt::Key_F10);
     follow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(follow);
-    ui->fileContents->setExtraContextActions({follow});
-    largeView->setExtraContextActions({follow});
     tail = new LogTail(this);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("followNote"));
@@ -77,29 +64,28 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     ui->verticalLayout_2->insertWidget(3, note);
     connect(follow, &QAction::toggled, this, &Field::setFollowing);
     connect(tail, &LogTail::appended, this, [this](const QString &text) {
-        if (!usesLargeView())
-            ui->fileContents->appendLogText(text);
+        if (VisualizedTextEdit *edit = textEdit())
+            edit->appendLogText(text);
     });
-    connect(tail, &LogTail::grown, largeView, &LargeLogView::followGrowth);
+    connect(tail, &LogTail::grown, this, [this] {
+        if (LargeLogView *large = largeLogView())
+            large->followGrowth();
+    });
     connect(tail, &LogTail::reset, this, [this] {
         // Read anew once the window has had its turn: whatever is waiting (a click, a paint)
         // comes first, rather than after a reread of the whole file.
         tail->stop(); // the reading starts it again
         QTimer::singleShot(0, this, &Field::followReset);
     });
-    connect(tail, &LogTail::vanished, this, [this] {
-        note->setText(tr("The file is gone; following waits for it to come back."));
-        note->show();
-    });
+    connect(tail, &LogTail::vanished, this,
+            [this] { showNote(tr("The file is gone; following waits for it to come back.")); });
     connect(tail, &LogTail::returned, note, &QWidget::hide);
-    connect(ui->fileContents, &VisualizedTextEdit::textEditedByUser, this,
-            &Field::stopFollowingAfterEdit);
     ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
+    showView(false);
 
     for (QObject *watched : std::initializer_list<QObject *>{
              this, ui->selectedLineDetailsEdit, ui->visualizedAreaWidthSlider, ui->fileNameInput,
-             ui->pushButtonOpenFile, ui->pushButtonReload, ui->fileContents,
-             ui->splitter->handle(1)})
+             ui->pushButtonOpenFile, ui->pushButtonReload, ui->splitter->handle(1)})
         watched->installEventFilter(this);
 
     ui->frame->setStyleSheet(inactiveFrameStyle);
@@ -108,25 +94,12 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     ui->fileNameInput->setMinimumContentsLength(8);
     fillBrantelLogFilesToComboBox();
 
-    connect(ui->fileContents, &VisualizedTextEdit::visualizeLineSelected,
-            ui->selectedLineDetailsEdit, &QPlainTextEdit::setPlainText);
     connect(ui->pushButtonReload, &QPushButton::clicked, this, &Field::reload);
     connect(ui->pushButtonOpenFile, &QPushButton::clicked, this, &Field::selectAndOpenFile);
     connect(ui->visualizedAreaWidthSlider, &QSlider::sliderMoved, this,
             &Field::setVisualizedTextAreaWidthBySliderPos);
     connect(ui->visualizedAreaWidthSlider, &QSlider::valueChanged, this,
             &Field::setVisualizedTextAreaWidthBySliderPos);
-    connect(ui->fileContents, &VisualizedTextEdit::activated, this, &Field::onFieldClicked);
-    connect(largeView, &LargeLogView::visualizeLineSelected, ui->selectedLineDetailsEdit,
-            &QPlainTextEdit::setPlainText);
-    connect(largeView, &LargeLogView::activated, this, &Field::onFieldClicked);
-    connect(largeView, &LargeLogView::telegramLogDetected, this, [this] {
-        if (safetyFaultMode())
-            return;
-        largeView->setVisualizedTextAreaEnabled(
-            true, ApplicationSettings::instance().visualizedAreaWidth());
-        updateVisualizedAreaSlider();
-    });
 
     // The main window connects the close button, the activation and the search signals.
     if (safetyFaultMode()) {
@@ -139,11 +112,92 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     connect(ui->fileNameInput, &QComboBox::currentTextChanged, this, &Field::openFile);
 }
 
-Field::~Field() = default;
+Field::~Field()
+{
+    // The view's behaviour must not report to a panel that is half gone.
+    if (shown)
+        disconnect(shown->controller(), nullptr, this, nullptr);
+}
+
+void Field::showView(bool large)
+{
+    if (shown && (largeLogView() != nullptr) == large)
+        return;
+    LogViewWidget *view;
+    if (large) {
+        auto *largeView = new LargeLogView;
+        largeView->setObjectName(QStringLiteral("largeLogContents"));
+        connect(largeView, &LargeLogView::telegramLogDetected, this, [this] {
+            if (safetyFaultMode() || !shown)
+                return;
+            shown->setVisualizedTextAreaWidth(
+                ApplicationSettings::instance().visualizedAreaWidth());
+            updateVisualizedAreaSlider();
+        });
+        view = largeView;
+        ui->fileContents = nullptr;
+    } else {
+        // The form's own view serves the first log; later ones get a new one of its kind.
+        VisualizedTextEdit *edit = shown ? new VisualizedTextEdit : ui->fileContents;
+        edit->setObjectName(QStringLiteral("fileContents"));
+        connect(edit, &VisualizedTextEdit::textEditedByUser, this,
+                &Field::stopFollowingAfterEdit);
+        view = edit;
+        ui->fileContents = edit;
+    }
+    const bool replacing = shown != nullptr;
+    if (replacing) {
+        QWidget *old = ui->splitter->replaceWidget(0, view->widget());
+        disconnect(shown->controller(), nullptr, this, nullptr);
+        delete old;
+    }
+    shown = view;
+
+    LogViewController *behaviour = view->controller();
+    behaviour->setDecodeMode(mode);
+    behaviour->setId(id);
+    view->setExtraContextActions({follow});
+    view->widget()->installEventFilter(this);
+    connect(behaviour, &LogViewController::visualizeLineSelected, ui->selectedLineDetailsEdit,
+            &QPlainTextEdit::setPlainText);
+    connect(behaviour, &LogViewController::activated, this, &Field::onFieldClicked);
+    connect(behaviour, &LogViewController::searchFinished, this, &Field::searchFinished);
+    connect(behaviour, &LogViewController::start, this, &Field::start);
+    connect(behaviour, &LogViewController::foundBatch, this, &Field::foundBatch);
+    connect(behaviour, &LogViewController::findAllProgress, this, &Field::findAllProgress);
+    connect(behaviour, &LogViewController::end, this, &Field::end);
+    if (replacing)
+        emit viewReplaced(view->widget());
+}
+
+LogViewWidget *Field::view() const
+{
+    return shown;
+}
+
+LogViewController *Field::logView() const
+{
+    return shown->controller();
+}
 
 VisualizedTextEdit *Field::textEdit() const
 {
-    return ui->fileContents;
+    return qobject_cast<VisualizedTextEdit *>(shown->widget());
+}
+
+LargeLogView *Field::largeLogView() const
+{
+    return qobject_cast<LargeLogView *>(shown->widget());
+}
+
+qint64 Field::largeLogBytes()
+{
+    return largeLogLimit;
+}
+
+void Field::setLargeLogBytes(qint64 bytes)
+{
+    largeLogLimit = bytes;
 }
 
 QPushButton *Field::closeButton() const
@@ -165,6 +219,7 @@ void Field::setActive(bool active)
 void Field::onFieldClicked()
 {
     setActive(true);
+    emit activated();
 }
 
 QString Field::logFileNameFilter()
@@ -182,27 +237,26 @@ bool Field::isSentByMe(const QPushButton *sender) const
     return sender && sender == ui->pushButtonCloseField;
 }
 
-bool Field::isSentByMe(const VisualizedTextEdit *sender) const
+bool Field::isSentByMe(const QObject *sender) const
 {
-    return sender && sender == ui->fileContents;
+    return sender && (sender == this || sender == shown->widget() ||
+                      sender == shown->controller());
 }
 
 void Field::search(const SearchOptions &options)
 {
-    if (!active)
-        return;
-    if (usesLargeView())
-        largeView->search(options);
-    else
-        ui->fileContents->search(options);
+    if (active)
+        shown->controller()->search(options);
 }
 
 void Field::goTo(const Finding &finding)
 {
-    if (usesLargeView())
-        largeView->goTo(finding);
-    else
-        ui->fileContents->goTo(finding);
+    shown->controller()->goTo(finding);
+}
+
+void Field::cancelFindAll()
+{
+    shown->controller()->cancelFindAll();
 }
 
 bool Field::isFollowing() const
@@ -215,6 +269,30 @@ QString Field::followNote() const
     return note->isHidden() ? QString() : note->text();
 }
 
+void Field::showNote(const QString &text)
+{
+    // The note takes room from the view: a caret that was in view stays in view.
+    const bool keepCaret = shown->controller()->caretInView();
+    note->setText(text);
+    note->show();
+    if (keepCaret) {
+        QTimer::singleShot(0, this, [this] {
+            if (shown->controller()->caretInView())
+                return;
+            shown->controller()->ensureCaretVisible();
+        });
+    }
+}
+
+void Field::startTail(const QString &name)
+{
+    // The ordinary view takes the text the file gains; the large-log view indexes it itself.
+    if (largeLogView())
+        tail->start(name, QFileInfo(name).size(), false);
+    else
+        tail->start(name, readOffset, true);
+}
+
 void Field::setFollowing(bool on)
 {
     note->hide();
@@ -223,26 +301,19 @@ void Field::setFollowing(bool on)
         return;
     }
     const QString name = ui->fileNameInput->currentText();
-    if (usesLargeView()) {
-        tail->start(name, QFileInfo(name).size(), false);
-        largeView->followGrowth(); // what came while following was off
-    } else {
-        tail->start(name, readOffset, true);
+    startTail(name);
+    // What came while following was off.
+    if (LargeLogView *large = largeLogView())
+        large->followGrowth();
+    else
         tail->check();
-    }
 }
 
 void Field::followReset()
 {
     // Shrunk, replaced or back after vanishing: read again, and keep to the end if there.
     note->hide();
-    bool atEnd;
-    if (usesLargeView()) {
-        atEnd = largeView->caretPosition().line >= largeView->store().lineCount() - 1;
-    } else {
-        const QTextCursor caret = ui->fileContents->textCursor();
-        atEnd = caret.blockNumber() == ui->fileContents->blockCount() - 1;
-    }
+    const bool atEnd = shown->controller()->caretOnLastLine();
     const bool opened = openFile(ui->fileNameInput->currentText());
     if (opened && atEnd)
         moveCursorToEnd();
@@ -253,37 +324,18 @@ void Field::stopFollowingAfterEdit()
     if (!follow->isChecked())
         return;
     follow->setChecked(false);
-    note->setText(tr("Follow stopped: the text was edited."));
-    note->show();
-}
-
-bool Field::usesLargeView() const
-{
-    return !largeView->isHidden();
-}
-
-LargeLogView *Field::largeLogView() const
-{
-    return largeView;
+    showNote(tr("Follow stopped: the text was edited."));
 }
 
 void Field::moveCursorToEnd()
 {
-    if (usesLargeView())
-        largeView->moveCursorToEnd();
-    else
-        ui->fileContents->moveCursorToEnd();
-}
-
-bool Field::isSentByMe(const QObject *sender) const
-{
-    return sender && (sender == ui->fileContents || sender == largeView);
+    shown->moveCursorToEnd();
 }
 
 bool Field::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn)
-        emit ui->fileContents->activated();
+        onFieldClicked();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -321,47 +373,39 @@ bool Field::openFile(const QString &fileName)
         ui->fileNameInput->setCurrentIndex(index);
     }
 
+    // The one place that decides which view a log gets.
     QString content;
-    bool large = opened && QFileInfo(fileName).size() > largeLogBytes;
+    bool large = opened && QFileInfo(fileName).size() > largeLogLimit;
     if (opened && !large) {
         QTextStream stream(&file);
         content = stream.readAll();
         readOffset = file.pos();
         large = hasOverlongLine(content);
     }
-    largeView->setVisible(large);
-    ui->fileContents->setVisible(!large);
+    showView(large);
     if (large) {
         content.clear();
-        ui->fileContents->setLogText(fileName, content);
         if (!safetyFaultMode()) {
             // The strip comes when the indexer finds the marker.
-            largeView->setVisualizedTextAreaEnabled(false, 0);
+            shown->setVisualizedTextAreaWidth(0);
             ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
         }
-        largeView->openLog(fileName);
-        if (follow->isChecked())
-            tail->start(fileName, QFileInfo(fileName).size(), false);
-        QGuiApplication::restoreOverrideCursor();
-        return opened;
-    }
-    largeView->closeLog();
-
-    if (!safetyFaultMode()) {
-        const bool telegramLog = content.contains(commMarker);
-        ui->fileContents->setVisualizedTextAreaEnabled(telegramLog);
-        if (telegramLog) {
-            ui->fileContents->setVisualizedTextAreaWidth(
-                ApplicationSettings::instance().visualizedAreaWidth());
-            updateVisualizedAreaSlider();
-        } else {
-            ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
+        largeLogView()->openLog(fileName);
+    } else {
+        if (!safetyFaultMode()) {
+            const bool telegramLog = content.contains(commMarker);
+            shown->setVisualizedTextAreaWidth(
+                telegramLog ? ApplicationSettings::instance().visualizedAreaWidth() : 0);
+            if (telegramLog)
+                updateVisualizedAreaSlider();
+            else
+                ui->visualizedAreaWidthSlider->setValue(
+                    ui->visualizedAreaWidthSlider->minimum());
         }
+        textEdit()->setLogText(fileName, content);
     }
-
-    ui->fileContents->setLogText(fileName, content);
     if (follow->isChecked())
-        tail->start(fileName, opened ? readOffset : 0, true);
+        startTail(fileName);
     QGuiApplication::restoreOverrideCursor();
     return opened;
 }
@@ -408,34 +452,32 @@ void Field::selectAndOpenFile()
 
 void Field::setVisualizedTextAreaWidthBySliderPos(int value)
 {
-    ui->visualizedAreaWidthSlider->setRange(0, ui->fileContents->width());
+    ui->visualizedAreaWidthSlider->setRange(0, shown->widget()->width());
     if (value > 0) {
-        if (usesLargeView())
-            largeView->setVisualizedTextAreaWidth(value);
-        else
-            ui->fileContents->setVisualizedTextAreaWidth(value);
+        shown->setVisualizedTextAreaWidth(value);
         ApplicationSettings::instance().setVisualizedAreaWidth(value);
     }
 }
 
 void Field::updateVisualizedAreaSlider()
 {
-    VisualizedTextEdit *view = ui->fileContents;
-    const bool large = usesLargeView();
-    const int viewWidth = large ? largeView->width() : view->width();
-    const int areaWidth =
-        large ? largeView->visualizedTextAreaWidth() : view->visualizedTextAreaWidth();
+    const int viewWidth = shown->widget()->width();
+    const int areaWidth = shown->visualizedTextAreaWidth();
     QSlider *slider = ui->visualizedAreaWidthSlider;
     if (areaWidth > viewWidth) {
         // The view shows the strip narrower; the slider shows that without storing it.
         const QSignalBlocker blocker(slider);
         slider->setRange(0, viewWidth);
-        slider->setValue(large ? largeView->shownStripWidth()
-                               : view->shownStripWidth(view->lineNumberAreaWidth()));
+        slider->setValue(shown->shownStripWidth());
         return;
     }
     slider->setRange(0, viewWidth);
     slider->setValue(safetyFaultMode() ? viewWidth / 2 : areaWidth);
+}
+
+int Field::visualizedTextAreaWidth() const
+{
+    return shown->visualizedTextAreaWidth();
 }
 
 void Field::resizeEvent(QResizeEvent *event)
@@ -448,11 +490,4 @@ void Field::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateVisualizedAreaSlider();
-    // The two log views share the first place; one of them is hidden.
-    const QList<int> sizes = ui->splitter->sizes();
-    const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
-    if (sizes.size() == 3 && total > 250) {
-        const int view = total - 150;
-        ui->splitter->setSizes({view, view, 150});
-    }
 }

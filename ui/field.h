@@ -1,5 +1,6 @@
 #pragma once
 
+#include "searchcore/finding.h"
 #include "telegram/linedetails.h"
 
 #include <QFileDialog>
@@ -7,9 +8,10 @@
 #include <QWidget>
 #include <memory>
 
-class Finding;
 class LargeLogView;
 class LogTail;
+class LogViewController;
+class LogViewWidget;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -22,6 +24,8 @@ class Field;
 }
 
 // One log panel: the log view, its details pane, the file list, reload, the strip-width slider.
+// A log opens in the ordinary view, or in the large-log view when it is too large for it; the
+// panel holds one of them at a time and hands on its search, find-all and activation.
 class Field : public QWidget
 {
     Q_OBJECT
@@ -38,11 +42,19 @@ public:
     // The file dialog of Browse... and Add File(s); remembers the folder of an accepted choice.
     static QStringList chooseLogFiles(QWidget *parent, QFileDialog::FileMode fileMode);
     void updateVisualizedAreaSlider();
+    // The strip's set width in the shown view.
+    int visualizedTextAreaWidth() const;
 
+    // The log view shown, its behaviour, and the view as one of its two kinds (else null).
+    LogViewWidget *view() const;
+    LogViewController *logView() const;
     VisualizedTextEdit *textEdit() const;
-    // The view of logs too large for the ordinary one; shown instead of it for such logs.
     LargeLogView *largeLogView() const;
-    bool usesLargeView() const;
+    // Logs above this many bytes, or with a line over 10,000 characters, open in the large-log
+    // view: the ordinary view holds the whole text and lays out whole lines.
+    static qint64 largeLogBytes();
+    static void setLargeLogBytes(qint64 bytes);
+
     void moveCursorToEnd();
     // Follow: new lines of the file appear as it is written (context menu and F10).
     QAction *followAction() const { return follow; }
@@ -56,12 +68,23 @@ public slots:
     bool reload();
     void selectAndOpenFile();
     bool isSentByMe(const QPushButton *sender) const;
-    bool isSentByMe(const VisualizedTextEdit *sender) const;
-    bool isSentByMe(const QObject *sender) const; // either log view
+    bool isSentByMe(const QObject *sender) const;
     void search(const SearchOptions &options);
     void setVisualizedTextAreaWidthBySliderPos(int value);
     void onFieldClicked();
     void goTo(const Finding &finding);
+    void cancelFindAll();
+
+signals:
+    // What the shown view's behaviour reports, whichever view it is.
+    void activated();
+    void searchFinished(bool found);
+    void start(QString fileName, QString searchText);
+    void foundBatch(const FoundBatch &batch);
+    void findAllProgress(int percent);
+    void end(qint64 count, bool cancelled);
+    // Another log view took the old one's place (a log of the other kind was opened).
+    void viewReplaced(QWidget *view);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -74,12 +97,15 @@ private slots:
 private:
     bool safetyFaultMode() const { return mode.safetyFaults; }
 
+    void showView(bool large);
+    void showNote(const QString &text);
     void setFollowing(bool on);
+    void startTail(const QString &fileName);
     void followReset();
     void stopFollowingAfterEdit();
 
     std::unique_ptr<Ui::Field> ui;
-    LargeLogView *largeView;
+    LogViewWidget *shown = nullptr;
     QAction *follow;
     LogTail *tail;
     QLabel *note;

@@ -1,15 +1,13 @@
 #include "ui/telvane.h"
 
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
-#include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "ui/field.h"
 #include "ui_telvane.h"
-#include "view/largelogview.h"
-#include "view/visualizedtextedit.h"
+#include "view/logviewwidget.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -167,11 +165,8 @@ void Telvane::addKeys()
     });
     // Only while the search text has the focus; elsewhere Esc keeps its usual meaning.
     addKey(QKeySequence(Qt::Key_Escape), bar->searchTextEdit(), Qt::WidgetShortcut, [this] {
-        if (Field *field = activeField()) {
-            QWidget *view = field->usesLargeView() ? static_cast<QWidget *>(field->largeLogView())
-                                                   : field->textEdit();
-            view->setFocus(Qt::ShortcutFocusReason);
-        }
+        if (Field *field = activeField())
+            field->view()->widget()->setFocus(Qt::ShortcutFocusReason);
     });
 }
 
@@ -270,32 +265,20 @@ void Telvane::createFields(const QStringList &fileNames)
 
     for (const QString &fileName : fileNames) {
         auto *field = new Field(this, fileName, DecodeMode{safetyFaultMode, language});
-        VisualizedTextEdit *view = field->textEdit();
         connect(ui->searchBar, &SearchBar::searchTriggered, field, &Field::search);
-        connect(view, &VisualizedTextEdit::searchFinished, ui->searchBar, &SearchBar::finishSearch);
+        connect(field, &Field::searchFinished, ui->searchBar, &SearchBar::finishSearch);
         if (!safetyFaultMode) {
             connect(field->closeButton(), &QPushButton::clicked, this, &Telvane::closeField);
-            connect(view, &VisualizedTextEdit::activated, this, &Telvane::deactivateOtherFields);
+            connect(field, &Field::activated, this, &Telvane::deactivateOtherFields);
             SearchResultWindow *results = ui->searchResults;
-            connect(view, &VisualizedTextEdit::start, results,
-                    &SearchResultWindow::onSearchStarted);
-            connect(view, &VisualizedTextEdit::end, results, &SearchResultWindow::onSearchEnd);
-            // The rows come in batches of values, not as one Finding each.
-            results->followFindAll(FindAllScan::of(view));
-        }
-        LargeLogView *large = field->largeLogView();
-        connect(large, &LargeLogView::searchFinished, ui->searchBar, &SearchBar::finishSearch);
-        if (!safetyFaultMode) {
-            connect(large, &LargeLogView::activated, this, &Telvane::deactivateOtherFields);
-            SearchResultWindow *results = ui->searchResults;
-            connect(large, &LargeLogView::start, results, &SearchResultWindow::onSearchStarted);
-            connect(large, &LargeLogView::foundBatch, results, &SearchResultWindow::onResultsFound);
-            connect(large, &LargeLogView::findAllProgress, results,
+            connect(field, &Field::start, results, &SearchResultWindow::onSearchStarted);
+            connect(field, &Field::foundBatch, results, &SearchResultWindow::onResultsFound);
+            connect(field, &Field::findAllProgress, results,
                     &SearchResultWindow::setSearchProgress);
-            connect(results, &SearchResultWindow::cancelRequested, large,
-                    &LargeLogView::cancelFindAll);
-            connect(large, &LargeLogView::end, results, &SearchResultWindow::onSearchEnd);
+            connect(field, &Field::end, results, &SearchResultWindow::onSearchEnd);
+            connect(results, &SearchResultWindow::cancelRequested, field, &Field::cancelFindAll);
         }
+        connect(field, &Field::viewReplaced, this, [this](QWidget *view) { watchDrops(view, this); });
         watchDrops(field, this);
         ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);

@@ -1,6 +1,6 @@
 #include "view/customareawidget.h"
 
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"

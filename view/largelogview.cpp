@@ -1,22 +1,13 @@
 #include "view/largelogview.h"
 
-#include "app/applicationsettings.h"
-#include "app/scopetimer.h"
-#include "logstore/logfindall.h"
 #include "logstore/logstore.h"
-#include "searchcore/finding.h"
-#include "searchcore/foundrecord.h"
-#include "searchcore/searchoptions.h"
-#include "searchcore/searchstate.h"
-#include "searchcore/searchtext.h"
+#include "logview/logviewcontroller.h"
+#include "settings/applicationsettings.h"
+#include "view/visualizationpainter.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QMetaMethod>
 #include <QPainter>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTextLayout>
 #include <memory>
@@ -30,9 +21,6 @@ constexpr qreal tabStop = 80;
 // Longer lines are laid out only around what is on screen, in the font's fixed advance.
 constexpr int wholeLayoutLimit = 4096;
 constexpr int layoutSlack = 256;
-// Telegrams and fault records are short; of a longer line only this much is decoded and shown
-// as details, which a line of millions of characters would otherwise hold up.
-constexpr int decodedLineLimit = 10000;
 
 bool isWordCharacter(QChar c)
 {
@@ -78,15 +66,15 @@ private:
 class LargeLogView::Layout
 {
 public:
-    Layout(const QString &text, const QFont &font, int charWidth, int fromX, int width)
-        : charWidth(charWidth)
+    Layout(const QString &text, const QFont &font, qreal charWidth, int fromX, int width)
+        : charWidth(qMax<qreal>(1, charWidth))
     {
         QString shown = text;
         if (text.size() > wholeLayoutLimit) {
-            first = qBound(0, fromX / qMax(1, charWidth) - layoutSlack, text.size());
+            first = qBound(0, int(fromX / this->charWidth) - layoutSlack, text.size());
             if (first > 0 && text.at(first).isLowSurrogate())
                 --first;
-            int last = qMin(text.size(), first + width / qMax(1, charWidth) + 2 * layoutSlack);
+            int last = qMin(text.size(), first + int(width / this->charWidth) + 2 * layoutSlack);
             if (last < text.size() && last > 0 && text.at(last).isLowSurrogate())
                 ++last;
             shown = text.mid(first, last - first);
@@ -136,14 +124,16 @@ private:
     std::unique_ptr<QTextLayout> layout;
     QTextLine line;
     int first = 0;
-    int charWidth;
+    qreal charWidth;
 };
 
 LargeLogView::LargeLogView(QWidget *parent)
-    : QAbstractScrollArea(parent), logStore(new LogStore(this)), finder(new LogFindAll(this)),
-      searchState(new SearchState(this)), gutter(new LargeLogSideArea(this, true)),
-      strip(new LargeLogSideArea(this, false)), normalPalette(palette())
+    : QAbstractScrollArea(parent), logStore(new LogStore(this)),
+      logView(new LogViewController(this, this)), gutter(new LargeLogSideArea(this, true)),
+      strip(new LargeLogSideArea(this, false)),
+      stripWidth(ApplicationSettings::instance().visualizedAreaWidth()), normalPalette(palette())
 {
+    setSource(logStore);
     setFont(ApplicationSettings::textFont());
     viewport()->setCursor(Qt::IBeamCursor);
     setAcceptDrops(true); // the panel opens a dropped file here
@@ -155,39 +145,45 @@ LargeLogView::LargeLogView(QWidget *parent)
     foundPalette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::red);
     foundPalette.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
 
-    connect(logStore, &LogStore::linesIndexed, this, &LargeLogView::onLinesIndexed);
-    connect(logStore, &LogStore::finished, this, &LargeLogView::onIndexingFinished);
-    connect(logStore, &LogStore::progress, this, [this](int percent) {
-        progressPercent = percent;
-        emit indexingProgress(percent);
-        viewport()->update();
-    });
-    connect(finder, &LogFindAll::found, this, &LargeLogView::onFound);
-    connect(finder, &LogFindAll::finished, this, [this] {
-        emit findAllProgress(100);
-        emit end(findAllCount);
-    });
-    connect(finder, &LogFindAll::progress, this, &LargeLogView::findAllProgress);
     updateGeometries();
+    logView->logReplaced();
 }
 
 LargeLogView::~LargeLogView()
 {
-    finder->cancel();
+    logView->setSource(nullptr);
 }
 
-void LargeLogView::setId(unsigned id)
+void LargeLogView::setSource(LineSource *source)
 {
-    setProperty("id", QVariant(id));
+    if (lines)
+        disconnect(lines, nullptr, this, nullptr);
+    lines = source;
+    logView->setSource(source);
+    connect(lines, &LineSource::changed, this, &LargeLogView::onLinesIndexed);
+    connect(lines, &LineSource::loaded, this, &LargeLogView::onIndexingFinished);
+    connect(lines, &LineSource::loadProgressChanged, this, [this](int percent) {
+        progressPercent = percent;
+        emit indexingProgress(percent);
+        viewport()->update();
+    });
+    caret = anchor = TextPosition();
+    markerSeen = false;
+    gutterDigits = 1;
+    progressPercent = lines->loadProgress();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    onLinesIndexed();
+    logView->logReplaced();
 }
 
 bool LargeLogView::openLog(const QString &fileName)
 {
-    finder->cancel();
-    searchState->clearNotFoundText();
+    if (lines != logStore)
+        setSource(logStore);
     caret = anchor = TextPosition();
-    detailsLine = -2;
     markerSeen = false;
+    gutterDigits = 1;
     progressPercent = 0;
     const bool opened = logStore->open(fileName);
     if (!opened)
@@ -195,19 +191,19 @@ bool LargeLogView::openLog(const QString &fileName)
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     onLinesIndexed();
-    caretLineChanged();
+    logView->logReplaced();
     return opened;
 }
 
 void LargeLogView::followGrowth()
 {
-    const bool atEnd = caret.line >= logStore->lineCount() - 1 && !hasSelection();
-    if (logStore->refresh() == LogStore::Refresh::Reopen) {
+    const bool atEnd = caret.line >= lines->lineCount() - 1 && !hasSelection();
+    if (lines == logStore && logStore->refresh() == LogStore::Refresh::Reopen) {
         const TextPosition kept = caret;
         const int scroll = verticalScrollBar()->value();
         openLog(fileName());
         if (!atEnd) {
-            setSelection(kept, kept);
+            select(kept, kept, false);
             verticalScrollBar()->setValue(scroll);
         }
     }
@@ -215,35 +211,31 @@ void LargeLogView::followGrowth()
         moveCursorToEnd();
 }
 
-void LargeLogView::closeLog()
-{
-    finder->cancel();
-    logStore->close();
-    caret = anchor = TextPosition();
-    updateGeometries();
-    viewport()->update();
-}
-
 QString LargeLogView::fileName() const
 {
-    return logStore->fileName();
+    return lines->title();
 }
 
 bool LargeLogView::isIndexing() const
 {
-    return logStore->isIndexing();
+    return lines->isLoading();
 }
 
 void LargeLogView::onLinesIndexed()
 {
-    cachedFirst = -1; // the last line may have grown
-    if (!markerSeen && logStore->containsCommMarker()) {
+    if (!markerSeen && lines->containsCommMarker()) {
         markerSeen = true;
         emit telegramLogDetected();
     }
+    // While indexing, the gutter takes the width of the line count the whole file will have
+    // at this rate, so that the text does not move sideways as the count grows.
+    int digits = 1;
+    for (qint64 max = qMax<qint64>(1, lines->expectedLineCount()); max >= 10; max /= 10)
+        ++digits;
+    gutterDigits = lines->isLoading() ? qMax(gutterDigits, digits) : digits;
     updateGeometries();
     if (endPending)
-        moveCaret(endPosition(), false);
+        moveCaret(lines->endPosition(), false);
     viewport()->update();
     gutter->update();
     strip->update();
@@ -258,24 +250,18 @@ void LargeLogView::onIndexingFinished()
 
 void LargeLogView::moveCursorToEnd()
 {
-    moveCaret(endPosition(), false);
-    endPending = logStore->isIndexing();
+    moveCaret(lines->endPosition(), false);
+    endPending = lines->isLoading();
 }
 
 QString LargeLogView::lineText(qint64 line) const
 {
-    return line >= 0 && line < logStore->lineCount() ? logStore->lineText(line) : QString();
+    return line >= 0 && line < lines->lineCount() ? lines->lineText(line) : QString();
 }
 
 int LargeLogView::lineLength(qint64 line) const
 {
-    return line >= 0 && line < logStore->lineCount() ? int(logStore->lineLength(line)) : 0;
-}
-
-TextPosition LargeLogView::endPosition() const
-{
-    const qint64 last = qMax<qint64>(0, logStore->lineCount() - 1);
-    return {last, lineLength(last)};
+    return line >= 0 && line < lines->lineCount() ? int(lines->lineLength(line)) : 0;
 }
 
 int LargeLogView::lineHeight() const
@@ -283,9 +269,41 @@ int LargeLogView::lineHeight() const
     return fontMetrics().height();
 }
 
+qreal LargeLogView::charWidth() const
+{
+    return QFontMetricsF(font()).horizontalAdvance(QLatin1Char('x'));
+}
+
+int LargeLogView::topOffset(qint64 firstLine) const
+{
+    // As in the ordinary view, the document's margin shows above its first line only.
+    return firstLine == 0 ? documentMargin : 0;
+}
+
+int LargeLogView::rowHeight(qint64 line) const
+{
+    // The last line carries the document's bottom margin, as in the ordinary view.
+    return lineHeight() + (line + 1 >= lines->lineCount() ? documentMargin : 0);
+}
+
+qint64 LargeLogView::lastFirstLine() const
+{
+    // As far down as the ordinary view scrolls: the last lines that fit whole below the
+    // document's margin.
+    const qint64 count = qMax<qint64>(1, lines->lineCount());
+    const int room = viewport()->height() - documentMargin - 1;
+    qint64 fit = 0;
+    for (qint64 line = count - 1, filled = 0; line >= 0; --line, ++fit) {
+        filled += rowHeight(line);
+        if (filled > room)
+            break;
+    }
+    return count - fit;
+}
+
 int LargeLogView::visibleLineCount() const
 {
-    return qMax(1, viewport()->height() / qMax(1, lineHeight()));
+    return qMax(1, (viewport()->height() - documentMargin - 1) / qMax(1, lineHeight()));
 }
 
 qint64 LargeLogView::firstVisibleLine() const
@@ -293,12 +311,15 @@ qint64 LargeLogView::firstVisibleLine() const
     return verticalScrollBar()->value();
 }
 
+void LargeLogView::scrollToLine(qint64 line)
+{
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setValue(int(qBound<qint64>(vertical->minimum(), line, vertical->maximum())));
+}
+
 int LargeLogView::lineNumberAreaWidth() const
 {
-    int digits = 1;
-    for (qint64 max = qMax<qint64>(1, logStore->lineCount()); max >= 10; max /= 10)
-        ++digits;
-    return 10 + digits * fontMetrics().horizontalAdvance(QLatin1Char('9'));
+    return 10 + gutterDigits * fontMetrics().horizontalAdvance(QLatin1Char('9'));
 }
 
 int LargeLogView::shownStripWidth() const
@@ -312,12 +333,7 @@ void LargeLogView::setVisualizedTextAreaWidth(int width)
 {
     stripWidth = width;
     updateGeometries();
-    update();
-}
-
-void LargeLogView::setVisualizedTextAreaEnabled(bool on, int storedWidth)
-{
-    setVisualizedTextAreaWidth(on ? storedWidth : 0);
+    strip->update();
 }
 
 void LargeLogView::updateGeometries()
@@ -335,18 +351,16 @@ void LargeLogView::updateGeometries()
 
 void LargeLogView::updateScrollBars()
 {
-    const qint64 lines = qMax<qint64>(1, logStore->lineCount());
-    const int page = visibleLineCount();
+    const qint64 last = lastFirstLine();
     QScrollBar *vertical = verticalScrollBar();
-    vertical->setRange(0, int(qMax<qint64>(0, lines - page)));
-    vertical->setPageStep(page);
+    vertical->setRange(0, int(qBound<qint64>(0, last, INT_MAX)));
+    vertical->setPageStep(int(qMax<qint64>(1, lines->lineCount() - last)));
     vertical->setSingleStep(1);
-    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('x'));
-    const qint64 widest = logStore->longestLineLength() * charWidth + 2 * documentMargin;
+    const qint64 widest = qint64(lines->longestLineLength() * charWidth() + 2 * documentMargin);
     QScrollBar *horizontal = horizontalScrollBar();
     horizontal->setRange(0, int(qBound<qint64>(0, widest - viewport()->width(), INT_MAX / 2)));
     horizontal->setPageStep(viewport()->width());
-    horizontal->setSingleStep(charWidth * 2);
+    horizontal->setSingleStep(qRound(charWidth() * 2));
 }
 
 void LargeLogView::resizeEvent(QResizeEvent *event)
@@ -364,17 +378,25 @@ void LargeLogView::scrollContentsBy(int, int)
 
 QVector<VisibleRow> LargeLogView::visibleRows() const
 {
+    return rowsWithin(viewport()->height());
+}
+
+QVector<VisibleRow> LargeLogView::rowsWithin(int height) const
+{
+    // The rows whose top is within `height`, as the ordinary view walks its blocks.
     QVector<VisibleRow> rows;
-    const int height = lineHeight();
+    const int h = lineHeight();
     const qint64 first = firstVisibleLine();
-    const qint64 count = logStore->lineCount();
-    for (qint64 line = first; line < count; ++line) {
-        const int top = int(line - first) * height;
-        if (top > viewport()->height())
-            break;
-        rows.append(VisibleRow{int(line), top, top + height});
-    }
+    const qint64 count = lines->lineCount();
+    int top = topOffset(first);
+    for (qint64 line = first; line < count && top <= height - 1; ++line, top += h)
+        rows.append(VisibleRow{line, top, top + rowHeight(line)});
     return rows;
+}
+
+LargeLogView::Layout LargeLogView::layoutOf(const QString &text) const
+{
+    return Layout(text, font(), charWidth(), horizontalScrollBar()->value(), viewport()->width());
 }
 
 void LargeLogView::paintEvent(QPaintEvent *)
@@ -384,7 +406,6 @@ void LargeLogView::paintEvent(QPaintEvent *)
     painter.setFont(font());
     const int height = lineHeight();
     const int scrollX = horizontalScrollBar()->value();
-    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('x'));
     const TextPosition from = qMin(anchor, caret);
     const TextPosition to = qMax(anchor, caret);
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
@@ -393,13 +414,14 @@ void LargeLogView::paintEvent(QPaintEvent *)
     selectedFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
 
     const QVector<VisibleRow> rows = visibleRows();
-    const QStringList texts = shownTexts(rows);
+    const QStringList texts =
+        rows.isEmpty() ? QStringList() : lines->lineTexts(rows.first().line, rows.size());
     painter.setPen(palette().color(QPalette::Text));
     for (int i = 0; i < rows.size() && i < texts.size(); ++i) {
         const VisibleRow &row = rows.at(i);
-        if (row.line == caret.line)
+        if (row.line == logView->selectedLine())
             painter.fillRect(0, row.top, viewport()->width(), height, currentLineColor);
-        const Layout layout(texts.at(i), font(), charWidth, scrollX, viewport()->width());
+        const Layout layout = layoutOf(texts.at(i));
         QVector<QTextLayout::FormatRange> selections;
         if (from.line <= row.line && row.line <= to.line && from != to) {
             const int start = row.line == from.line ? from.column : 0;
@@ -429,46 +451,38 @@ void LargeLogView::paintEvent(QPaintEvent *)
     }
 }
 
-QStringList LargeLogView::shownTexts(const QVector<VisibleRow> &rows) const
-{
-    // The text, the gutter and the strip paint the same lines one after the other.
-    if (rows.isEmpty())
-        return {};
-    const qint64 first = rows.first().line;
-    if (first != cachedFirst || rows.size() != cachedTexts.size() ||
-        cachedCount != logStore->lineCount()) {
-        cachedTexts = logStore->lineTexts(first, rows.size());
-        cachedFirst = first;
-        cachedCount = logStore->lineCount();
-    }
-    return cachedTexts;
-}
-
 void LargeLogView::paintGutter(QPaintEvent *event)
 {
-    paintLineNumbers(gutter, event, lineNumberAreaWidth(), lineHeight(), visibleRows());
+    paintLineNumbers(gutter, event, lineNumberAreaWidth(), lineHeight(),
+                     rowsWithin(event->rect().bottom() + 1));
 }
 
 void LargeLogView::paintStrip()
 {
-    const QVector<VisibleRow> rows = visibleRows();
-    QStringList lines = shownTexts(rows);
-    for (QString &line : lines)
-        line.truncate(decodedLineLimit);
-    paintVisualization(strip, font(), lineHeight(), rows, lines, int(caret.line), decodeMode);
+    // The whole strip's height, as the ordinary view decodes it.
+    const QVector<VisibleRow> rows = rowsWithin(strip->height());
+    paintVisualization(strip, font(), lineHeight(), rows, logView->rowTexts(rows),
+                       logView->selectedLine(), logView->mode());
+}
+
+TextPosition LargeLogView::atX(qint64 line, qreal x) const
+{
+    const QString text = lineText(line);
+    return {line, qBound(0, layoutOf(text).column(x), text.size())};
+}
+
+qreal LargeLogView::xOf(const TextPosition &at) const
+{
+    return layoutOf(lineText(at.line)).x(at.column);
 }
 
 TextPosition LargeLogView::positionAt(const QPoint &point) const
 {
-    const qint64 count = qMax<qint64>(1, logStore->lineCount());
-    const qint64 line =
-        qBound<qint64>(0, firstVisibleLine() + qMax(0, point.y()) / lineHeight(), count - 1);
-    const QString text = lineText(line);
-    const int scrollX = horizontalScrollBar()->value();
-    const Layout layout(text, font(), fontMetrics().horizontalAdvance(QLatin1Char('x')), scrollX,
-                        viewport()->width());
-    const int column = layout.column(point.x() + scrollX - documentMargin);
-    return {line, qBound(0, column, text.size())};
+    const qint64 count = qMax<qint64>(1, lines->lineCount());
+    const qint64 first = firstVisibleLine();
+    const int y = point.y() - topOffset(first);
+    const qint64 line = qBound<qint64>(0, first + (y < 0 ? -1 : y / lineHeight()), count - 1);
+    return atX(line, point.x() + horizontalScrollBar()->value() - documentMargin);
 }
 
 TextPosition LargeLogView::stepLeft(const TextPosition &at) const
@@ -494,160 +508,194 @@ TextPosition LargeLogView::stepRight(const TextPosition &at) const
             ++column;
         return {at.line, column};
     }
-    if (at.line + 1 < logStore->lineCount())
+    if (at.line + 1 < lines->lineCount())
         return {at.line + 1, 0};
     return at;
 }
 
-void LargeLogView::setSelection(const TextPosition &anchorAt, const TextPosition &caretAt)
+void LargeLogView::select(const TextPosition &anchorAt, const TextPosition &caretAt, bool reveal)
 {
-    const qint64 oldLine = caret.line;
+    const bool moved = caretAt != caret;
     anchor = anchorAt;
     caret = caretAt;
-    ensureCaretVisible();
+    preferredX = -1;
+    pageYValid = false;
+    if (reveal)
+        ensureCaretVisible();
     viewport()->update();
-    if (caret.line != oldLine || detailsLine == -2)
-        caretLineChanged();
+    // As the ordinary view's cursor, only a caret that moves takes the selected line along.
+    if (moved)
+        logView->caretMoved();
 }
 
-void LargeLogView::moveCaret(const TextPosition &to, bool keepAnchor)
+void LargeLogView::moveCaret(const TextPosition &to, bool keepAnchor, bool keepX)
 {
-    setSelection(keepAnchor ? anchor : to, to);
+    const qreal x = preferredX;
+    select(keepAnchor ? anchor : to, to, true);
+    if (keepX)
+        preferredX = x;
+}
+
+QRect LargeLogView::caretRect() const
+{
+    const qint64 first = firstVisibleLine();
+    const int x = documentMargin + qRound(xOf(caret)) - horizontalScrollBar()->value();
+    const qint64 top = (caret.line - first) * lineHeight() + topOffset(first);
+    return QRect(x, int(qBound<qint64>(INT_MIN / 2, top, INT_MAX / 2)), 1, lineHeight());
 }
 
 void LargeLogView::ensureCaretVisible()
 {
-    QScrollBar *vertical = verticalScrollBar();
-    const int page = visibleLineCount();
-    if (caret.line < vertical->value())
-        vertical->setValue(int(caret.line));
-    else if (caret.line >= vertical->value() + page)
-        vertical->setValue(int(caret.line - page + 1));
-    const QString text = lineText(caret.line);
+    // The ordinary view's rules: a caret below the screen comes up to its last whole row, one
+    // above it goes to the top row; sideways, a caret out of view is centred.
+    const int h = qMax(1, lineHeight());
+    const int height = viewport()->height();
+    const qint64 first = firstVisibleLine();
+    const qint64 line = caret.line;
+    if ((line - first + 1) * h >= height - topOffset(first)) {
+        qint64 top = line;
+        qint64 below = line;
+        qint64 filled = h;
+        while (filled < height && top > 0) {
+            below = top;
+            --top;
+            filled += h;
+        }
+        scrollToLine(filled + topOffset(top) <= height ? top : below);
+    } else if (line < first) {
+        scrollToLine(line);
+    }
     QScrollBar *horizontal = horizontalScrollBar();
-    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('x'));
-    const Layout layout(text, font(), charWidth, horizontal->value(), viewport()->width());
-    const int x = documentMargin + qRound(layout.x(caret.column));
-    if (x < horizontal->value())
-        horizontal->setValue(qMax(0, x - viewport()->width() / 2));
-    else if (x > horizontal->value() + viewport()->width() - charWidth)
-        horizontal->setValue(x - viewport()->width() / 2);
+    const int x = documentMargin + qRound(xOf(caret)) - horizontal->value();
+    if (x < 0 || x > viewport()->width() - 1)
+        horizontal->setValue(x + horizontal->value() - viewport()->width() / 2);
 }
 
-void LargeLogView::caretLineChanged()
+void LargeLogView::pageUpDown(bool down, bool keepAnchor)
 {
-    gutter->update();
-    strip->update();
-    if (detailsScheduled)
-        return;
-    detailsScheduled = true;
-    // Once the view has scrolled to the new line, so the decoded context is the one on screen.
-    QMetaObject::invokeMethod(this, &LargeLogView::emitSelectedLineDetails, Qt::QueuedConnection);
-}
-
-void LargeLogView::emitSelectedLineDetails()
-{
-    detailsScheduled = false;
-    if (detailsLine == caret.line)
-        return;
-    detailsLine = caret.line;
-    const QVector<VisibleRow> rows = visibleRows();
-    const int line = int(caret.line);
-    const int first = rows.isEmpty() ? line : rows.first().line;
-    const int last = rows.isEmpty() ? line : rows.last().line;
-    const LogStore *source = logStore;
-    const auto read = [source](int n) { return source->lineText(n).left(decodedLineLimit); };
-    emit visualizeLineSelected(
-        selectedLineDetails(read, int(logStore->lineCount()), line, first, last, decodeMode));
-}
-
-QString LargeLogView::selectedText() const
-{
-    const TextPosition from = qMin(anchor, caret);
-    const TextPosition to = qMax(anchor, caret);
-    if (from == to)
-        return QString();
-    if (from.line == to.line)
-        return lineText(from.line).mid(from.column, to.column - from.column);
-    QStringList lines;
-    lines << lineText(from.line).mid(from.column);
-    // Copying millions of lines at once would take the whole log into memory several times.
-    const qint64 last = qMin(to.line, from.line + 2000000);
-    if (last > from.line + 1)
-        lines << logStore->lineTexts(from.line + 1, last - from.line - 1);
-    lines << lineText(last).left(last == to.line ? to.column : INT_MAX);
-    return lines.join(QLatin1Char('\n'));
-}
-
-void LargeLogView::selectAll()
-{
-    endPending = false;
-    const TextPosition oldCaret = caret;
-    anchor = TextPosition();
-    caret = endPosition();
+    // As the ordinary view pages: the screen moves by the rows that fit whole and the caret
+    // keeps its row on screen, or goes to the first or last line at either end.
+    ensureCaretVisible();
+    const int h = qMax(1, lineHeight());
+    const int height = viewport()->height();
+    const qint64 count = qMax<qint64>(1, lines->lineCount());
+    const qint64 first = firstVisibleLine();
+    if (!pageYValid)
+        pageY = (caret.line - first) * h + topOffset(first);
+    qreal lastY = pageY;
+    if (down) {
+        const qreal bottom = height - topOffset(first);
+        qint64 top = first;
+        qreal filled = 0;
+        bool atEnd = false;
+        while (filled + rowHeight(top) <= bottom) {
+            if (top + 1 >= count) {
+                atEnd = true;
+                lastY = bottom;
+                break;
+            }
+            filled += rowHeight(top);
+            ++top;
+        }
+        if (!atEnd)
+            scrollToLine(top);
+    } else {
+        const qreal visibleTop = -topOffset(first) - height;
+        qint64 top = first;
+        qreal filled = 0;
+        while (filled >= visibleTop) {
+            if (top == 0) {
+                if (first == 0)
+                    lastY = 0;
+                break;
+            }
+            --top;
+            filled -= rowHeight(top);
+        }
+        if (visibleTop - filled > 0 && top + 1 < count && top + 1 != first)
+            ++top;
+        scrollToLine(top);
+    }
+    const qint64 newFirst = firstVisibleLine();
+    lastY -= topOffset(newFirst);
+    const qreal x = preferredX >= 0 ? preferredX : xOf(caret);
+    qint64 line = caret.line;
+    do {
+        if (down ? line + 1 >= count : line == 0)
+            break;
+        line += down ? 1 : -1;
+    } while (down ? (line - newFirst) * h < lastY : (line - newFirst) * h > lastY);
+    const qreal keptY = pageY;
+    const TextPosition to = atX(line, x);
+    anchor = keepAnchor ? anchor : to;
+    caret = to;
+    preferredX = x;
+    pageY = keptY;
+    pageYValid = true;
     viewport()->update();
-    if (caret.line != oldCaret.line)
-        caretLineChanged();
-}
-
-void LargeLogView::copy()
-{
-    if (hasSelection())
-        QApplication::clipboard()->setText(selectedText());
+    logView->caretMoved();
 }
 
 void LargeLogView::keyPressEvent(QKeyEvent *event)
 {
     if (event == QKeySequence::Copy) {
-        copy();
+        logView->copy();
         return;
     }
     if (event == QKeySequence::SelectAll) {
-        selectAll();
+        endPending = false;
+        logView->selectAll();
         return;
     }
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     const bool control = event->modifiers() & Qt::ControlModifier;
-    const qint64 lines = qMax<qint64>(1, logStore->lineCount());
+    const qint64 count = qMax<qint64>(1, lines->lineCount());
     const auto vertically = [&](qint64 delta) {
-        const qint64 line = qBound<qint64>(0, caret.line + delta, lines - 1);
-        return TextPosition{line, qMin(caret.column, lineLength(line))};
+        if (preferredX < 0)
+            preferredX = xOf(caret);
+        return atX(qBound<qint64>(0, caret.line + delta, count - 1), preferredX);
     };
-    TextPosition to = caret;
+    endPending = false;
     switch (event->key()) {
     case Qt::Key_Left:
-        to = stepLeft(caret);
+        // Without Shift, a selection collapses to its start, as in the ordinary view.
+        moveCaret(hasSelection() && !extend ? qMin(anchor, caret) : stepLeft(caret), extend);
         break;
     case Qt::Key_Right:
-        to = stepRight(caret);
+        moveCaret(hasSelection() && !extend ? qMax(anchor, caret) : stepRight(caret), extend);
         break;
     case Qt::Key_Up:
-        to = vertically(-1);
+        // At the first or last line the caret stays, and so does the selection.
+        if (caret.line > 0)
+            moveCaret(vertically(-1), extend, true);
+        else
+            ensureCaretVisible();
         break;
     case Qt::Key_Down:
-        to = vertically(1);
+        if (caret.line + 1 < count)
+            moveCaret(vertically(1), extend, true);
+        else
+            ensureCaretVisible();
         break;
     case Qt::Key_PageUp:
-        to = vertically(-visibleLineCount());
-        verticalScrollBar()->setValue(verticalScrollBar()->value() - visibleLineCount());
+        pageUpDown(false, extend);
         break;
     case Qt::Key_PageDown:
-        to = vertically(visibleLineCount());
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + visibleLineCount());
+        pageUpDown(true, extend);
         break;
     case Qt::Key_Home:
-        to = control ? TextPosition() : TextPosition{caret.line, 0};
+        moveCaret(control ? TextPosition() : TextPosition{caret.line, 0}, extend);
         break;
     case Qt::Key_End:
-        to = control ? endPosition() : TextPosition{caret.line, lineLength(caret.line)};
+        moveCaret(control ? lines->endPosition()
+                          : TextPosition{caret.line, lineLength(caret.line)},
+                  extend);
         break;
     default:
         // Read-only: typing changes nothing, and the key goes on to the panel.
         event->ignore();
         return;
     }
-    endPending = false;
-    moveCaret(to, extend);
 }
 
 void LargeLogView::mousePressEvent(QMouseEvent *event)
@@ -657,9 +705,7 @@ void LargeLogView::mousePressEvent(QMouseEvent *event)
         moveCaret(positionAt(event->pos()), event->modifiers() & Qt::ShiftModifier);
     }
     setFocus(Qt::MouseFocusReason);
-    setPalette(normalPalette);
-    searchState->clearNotFoundText();
-    emit activated();
+    logView->pressed();
 }
 
 void LargeLogView::mouseMoveEvent(QMouseEvent *event)
@@ -682,17 +728,19 @@ void LargeLogView::mouseDoubleClickEvent(QMouseEvent *event)
         ++to;
     if (from == to && to < text.size())
         ++to;
-    setSelection({at.line, from}, {at.line, to});
+    select({at.line, from}, {at.line, to}, true);
 }
 
 void LargeLogView::contextMenuEvent(QContextMenuEvent *event)
 {
     if (!contextMenu) {
         contextMenu = new QMenu(this);
-        QAction *copyAction = contextMenu->addAction(tr("&Copy"), this, &LargeLogView::copy);
+        QAction *copyAction =
+            contextMenu->addAction(tr("&Copy"), logView, &LogViewController::copy);
         copyAction->setShortcut(QKeySequence::Copy);
         contextMenu->addSeparator();
-        QAction *all = contextMenu->addAction(tr("Select All"), this, &LargeLogView::selectAll);
+        QAction *all =
+            contextMenu->addAction(tr("Select All"), logView, &LogViewController::selectAll);
         all->setShortcut(QKeySequence::SelectAll);
         if (!extraActions.isEmpty()) {
             contextMenu->addSeparator();
@@ -715,116 +763,14 @@ void LargeLogView::focusOutEvent(QFocusEvent *event)
     viewport()->update();
 }
 
-void LargeLogView::search(const SearchOptions &options)
+void LargeLogView::setFoundPalette(bool found)
 {
-    ScopeTimer timer("LargeLogView::search");
-    setPalette(foundPalette);
-    const SearchPattern pattern = searchPattern(options.searchMode, options.text);
-    const QString &text = pattern.text;
-    if (text.isEmpty()) {
-        moveCaret({caret.line, 0}, false);
-        searchState->clearNotFoundText();
-        emit searchFinished(false);
-        return;
-    }
-    if (options.searchDirection == FindAll) {
-        findAll(text, pattern.findAllCase);
-        return;
-    }
-    if (searchState->rulesOut(text)) {
-        emit searchFinished(false);
-        return;
-    }
-    endPending = false;
-    const bool backward = options.searchDirection == FindPrevious;
-    if (options.searchDirection == FindFromLineStart)
-        moveCaret({caret.line, 0}, false);
-    const TextPosition savedAnchor = anchor;
-    const TextPosition savedCaret = caret;
-
-    const auto find = [&](const TextPosition &from) {
-        return logStore->find(text, pattern.stepCase, pattern.wholeWords, from.line, from.column,
-                              backward);
-    };
-    LogMatch match = find(backward ? qMin(anchor, caret) : qMax(anchor, caret));
-    if (!match.isValid()) {
-        // The wrap shows the far end first: the end with its last character selected
-        // backwards, else the start.
-        if (backward) {
-            const TextPosition end = endPosition();
-            setSelection(end, stepLeft(end));
-        } else {
-            setSelection(TextPosition(), TextPosition());
-        }
-        match = find(backward ? qMin(anchor, caret) : TextPosition());
-    }
-    if (!match.isValid()) {
-        setSelection(savedAnchor, savedCaret);
-        searchState->rememberNotFound(text);
-        emit searchFinished(false);
-        return;
-    }
-    setSelection({match.line, match.column}, {match.line, match.column + match.length});
-    searchState->clearNotFoundText();
-    emit searchFinished(true);
+    setPalette(found ? foundPalette : normalPalette);
 }
 
-void LargeLogView::findAll(QString keyword, Qt::CaseSensitivity caseSensivity)
+void LargeLogView::selectedLineChanged()
 {
-    emit start(fileName(), keyword);
-    findAllCount = 0;
-    finder->start(*logStore, keyword, caseSensivity);
-}
-
-void LargeLogView::cancelFindAll()
-{
-    if (!finder->isRunning())
-        return;
-    finder->cancel();
-    emit end(findAllCount);
-}
-
-void LargeLogView::onFound(const QVector<LogFinding> &findings)
-{
-    const unsigned fieldId = property("id").toUInt();
-    findAllCount += findings.size();
-    if (isSignalConnected(QMetaMethod::fromSignal(&LargeLogView::found))) {
-        for (const LogFinding &match : findings) {
-            const Finding finding(this, int(match.lineNumber), match.lineText, match.column,
-                                  match.length, fieldId, int(match.position));
-            emit found(finding);
-        }
-    }
-    FoundBatch batch;
-    batch.records.reserve(findings.size());
-    for (const LogFinding &match : findings) {
-        batch.records.append(
-            {int(match.lineNumber), match.column, match.length, int(match.position), fieldId});
-        batch.longestLine = qMax(batch.longestLine, match.lineText.size());
-    }
-    // Rows outlive a reopened or closed log: they read what the view shows then, or nothing.
-    const QPointer<LargeLogView> view(this);
-    const QString shownFile = fileName();
-    batch.lineText = [view, shownFile](int lineNumber) {
-        if (!view || view->fileName() != shownFile || lineNumber > view->store().lineCount())
-            return QString();
-        return view->store().lineText(lineNumber - 1);
-    };
-    emit foundBatch(batch);
-}
-
-void LargeLogView::goTo(const Finding &finding)
-{
-    ScopeTimer timer("LargeLogView::goTo");
-    setPalette(foundPalette);
-    endPending = false;
-    const qint64 characters = qMax<qint64>(0, logStore->characterCount() - 1);
-    const qint64 endAt = qBound<qint64>(0, finding.position, characters);
-    const qint64 startAt = qBound<qint64>(0, qint64(finding.position) - finding.length, endAt);
-    const auto at = [this](qint64 position) {
-        const qint64 line = logStore->lineAtPosition(position);
-        return TextPosition{line, int(position - logStore->linePosition(line))};
-    };
-    setSelection(at(startAt), at(endAt));
-    verticalScrollBar()->setValue(int(caret.line - visibleLineCount() / 2));
+    viewport()->update();
+    gutter->update();
+    strip->update();
 }

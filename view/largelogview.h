@@ -1,43 +1,22 @@
 #pragma once
 
+#include "view/logviewwidget.h"
 #include "telegram/linedetails.h"
-#include "view/visualizationpainter.h"
 
 #include <QAbstractScrollArea>
 #include <QPalette>
 #include <QString>
-#include <memory>
 
-class Finding;
-class LogFindAll;
+class LineSource;
 class LogStore;
+class LogViewController;
 class QMenu;
-class QTextLayout;
-class SearchOptions;
-class SearchState;
-struct LogFinding;
-struct FoundBatch;
-
-// A place in a log: a 0-based line and a column in UTF-16 units.
-struct TextPosition {
-    qint64 line = 0;
-    int column = 0;
-    bool operator==(const TextPosition &other) const
-    {
-        return line == other.line && column == other.column;
-    }
-    bool operator!=(const TextPosition &other) const { return !(*this == other); }
-    bool operator<(const TextPosition &other) const
-    {
-        return line < other.line || (line == other.line && column < other.column);
-    }
-};
 
 // The read-only view of a log too large for the ordinary view: the file is indexed in the
-// background, and only the lines on screen are read and laid out (of a very long line only
-// the part on screen). It has the ordinary view's gutter, decoded strip, current-line
-// highlight, details, search and find-all, with the same texts, matches and line numbers.
-class LargeLogView : public QAbstractScrollArea
+// background, and only the lines on screen are read and laid out (of a very long line only the
+// part on screen). It lays out, scrolls and takes keys and the mouse as the ordinary view does;
+// its behaviour is the one every log view shares (`controller()`).
+class LargeLogView : public QAbstractScrollArea, public LogViewWidget
 {
     Q_OBJECT
 
@@ -45,66 +24,54 @@ public:
     explicit LargeLogView(QWidget *parent = nullptr);
     ~LargeLogView() override;
 
-    void setDecodeMode(const DecodeMode &mode) { decodeMode = mode; }
-    void setId(unsigned id);
+    QWidget *widget() override { return this; }
+    LogViewController *controller() const override { return logView; }
+    const LogStore &store() const { return *logStore; }
+    // Shows the lines of `source` instead of a file; openLog() goes back to the file store.
+    void setSource(LineSource *source);
+    LineSource *source() const { return lines; }
 
     // Starts indexing `fileName`; false when it is not a readable regular file (the view then
     // shows one empty line).
     bool openLog(const QString &fileName);
-    void closeLog();
     // Takes in what a followed file gained: the new lines are indexed, and the view stays at
     // the end when the caret was on the last line. A file that shrank or was replaced is read
     // anew.
     void followGrowth();
-    void setExtraContextActions(const QList<QAction *> &actions) { extraActions = actions; }
+    void setExtraContextActions(const QList<QAction *> &actions) override
+    {
+        extraActions = actions;
+    }
     QString fileName() const;
-    const LogStore &store() const { return *logStore; }
     bool isIndexing() const;
     int indexProgress() const { return progressPercent; }
 
     // Moves the caret to the end; while indexing runs, to the end as it is when indexing ends.
-    void moveCursorToEnd();
-    void setVisualizedTextAreaWidth(int width);
-    void setVisualizedTextAreaEnabled(bool on, int storedWidth);
-    int visualizedTextAreaWidth() const { return stripWidth; }
-    int shownStripWidth() const;
-    int lineNumberAreaWidth() const;
-
-    TextPosition caretPosition() const { return caret; }
-    TextPosition anchorPosition() const { return anchor; }
-    void setSelection(const TextPosition &anchorAt, const TextPosition &caretAt);
-    bool hasSelection() const { return anchor != caret; }
-    QString selectedText() const;
-    qint64 firstVisibleLine() const;
-    int visibleLineCount() const;
+    void moveCursorToEnd() override;
+    void setVisualizedTextAreaWidth(int width) override;
+    int visualizedTextAreaWidth() const override { return stripWidth; }
+    int shownStripWidth() const override;
+    int lineNumberAreaWidth() const override;
     int lineHeight() const;
-    SearchState *searchStateObject() const { return searchState; }
-    QWidget *lineNumberWidget() const { return gutter; }
-    QWidget *visualizedTextWidget() const { return strip; }
+    qint64 firstVisibleLine() const;
+    bool hasSelection() const { return anchor != caret; }
+    QWidget *lineNumberWidget() const override { return gutter; }
+    QWidget *visualizedTextWidget() const override { return strip; }
+    QRect caretRect() const override;
 
-    void search(const SearchOptions &options);
+    TextPosition anchorPosition() const override { return anchor; }
+    TextPosition caretPosition() const override { return caret; }
+    void select(const TextPosition &anchorAt, const TextPosition &caretAt, bool reveal) override;
+    void scrollToLine(qint64 line) override;
+    int visibleLineCount() const override;
+    QVector<VisibleRow> visibleRows() const override;
+    void setFoundPalette(bool found) override;
+    void selectedLineChanged() override;
 
 signals:
-    void visualizeLineSelected(QString details);
-    void activated();
-    void searchFinished(bool found);
-    void start(QString fileName, QString searchText);
-    void found(const Finding &finding);
-    // The matches of a find-all as values, in batches, as they are found; a row reads its
-    // line's text when it is shown.
-    void foundBatch(const FoundBatch &batch);
-    void findAllProgress(int percent);
-    void end(int count);
     // The indexed text holds "[Comm]": the panel switches the strip on.
     void telegramLogDetected();
     void indexingProgress(int percent);
-
-public slots:
-    void findAll(QString keyword, Qt::CaseSensitivity caseSensivity);
-    void cancelFindAll();
-    void goTo(const Finding &finding);
-    void selectAll();
-    void copy();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -124,45 +91,45 @@ private:
 
     void onLinesIndexed();
     void onIndexingFinished();
-    void onFound(const QVector<LogFinding> &findings);
     void updateGeometries();
     void updateScrollBars();
     void paintGutter(QPaintEvent *event);
     void paintStrip();
-    QVector<VisibleRow> visibleRows() const;
-    QStringList shownTexts(const QVector<VisibleRow> &rows) const;
+    int topOffset(qint64 firstLine) const;
+    int rowHeight(qint64 line) const;
+    qint64 lastFirstLine() const;
+    qreal charWidth() const;
+    Layout layoutOf(const QString &text) const;
     QString lineText(qint64 line) const;
     int lineLength(qint64 line) const;
-    TextPosition endPosition() const;
     TextPosition positionAt(const QPoint &point) const;
     TextPosition stepLeft(const TextPosition &at) const;
     TextPosition stepRight(const TextPosition &at) const;
-    void moveCaret(const TextPosition &to, bool keepAnchor);
+    TextPosition atX(qint64 line, qreal x) const;
+    qreal xOf(const TextPosition &at) const;
+    void moveCaret(const TextPosition &to, bool keepAnchor, bool keepX = false);
     void ensureCaretVisible();
-    void caretLineChanged();
-    void emitSelectedLineDetails();
+    void pageUpDown(bool down, bool keepAnchor);
+    QVector<VisibleRow> rowsWithin(int height) const;
 
     LogStore *logStore;
-    LogFindAll *finder;
-    SearchState *searchState;
+    LineSource *lines = nullptr;
+    LogViewController *logView;
     QWidget *gutter;
     QWidget *strip;
     QMenu *contextMenu = nullptr;
-    DecodeMode decodeMode;
     TextPosition caret;
     TextPosition anchor;
-    qint64 detailsLine = -2; // the line whose details were announced last
-    bool detailsScheduled = false;
     bool endPending = false;
     bool markerSeen = false;
     int stripWidth = 0;
     int progressPercent = 100;
-    int findAllCount = 0;
-    int preferredX = -1; // the caret's x kept over up and down moves
+    int gutterDigits = 1;
+    qreal preferredX = -1; // the caret's x kept over up and down moves
+    // The caret's row on screen kept over consecutive page moves.
+    qreal pageY = 0;
+    bool pageYValid = false;
     QPalette normalPalette;
     QPalette foundPalette;
-    mutable qint64 cachedFirst = -1;
-    mutable qint64 cachedCount = -1;
-    mutable QStringList cachedTexts;
     QList<QAction *> extraActions;
 };

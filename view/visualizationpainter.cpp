@@ -152,8 +152,8 @@ void paintLineNumbers(QWidget *gutter, const QPaintEvent *event, int gutterWidth
 }
 
 void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
-                        const QVector<VisibleRow> &rows, const QStringList &lines, int selectedLine,
-                        const DecodeMode &mode)
+                        const QVector<VisibleRow> &rows, const QStringList &lines,
+                        qint64 selectedLine, const DecodeMode &mode)
 {
     QPainter painter(area);
     painter.setFont(font);
@@ -163,11 +163,12 @@ void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
     painter.drawLine(0, area->y(), 0, area->height());
 
     const RowTextPainter &rowPainter = RowTextPainter::forFont(font);
-    const int firstLine = rows.isEmpty() ? 0 : rows.first().line;
+    const qint64 firstLine = rows.isEmpty() ? 0 : rows.first().line;
 
     if (mode.safetyFaults) {
         const SafetyFaultTexts faults =
-            decodeSafetyFaults(lines, selectedLine - firstLine, mode.language);
+            decodeSafetyFaults(lines, int(qBound<qint64>(-1, selectedLine - firstLine, lines.size())),
+                               mode.language);
         for (int i = 0; i < rows.size() && i < faults.texts.size(); ++i) {
             const VisibleRow &row = rows.at(i);
             if (selectedLine == row.line)

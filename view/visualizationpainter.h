@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logview/logviewport.h"
 #include "telegram/linedetails.h"
 
 #include <QStringList>
@@ -9,13 +10,6 @@ class QFont;
 class QPaintEvent;
 class QWidget;
 
-// One text line on screen: its 0-based number and its pixel rows in the side areas.
-struct VisibleRow {
-    int line;
-    int top;
-    int bottom;
-};
-
 // The gutter: background, right border and the 1-based numbers of `rows`.
 void paintLineNumbers(QWidget *gutter, const QPaintEvent *event, int gutterWidth, int lineHeight,
                       const QVector<VisibleRow> &rows);
@@ -23,5 +17,6 @@ void paintLineNumbers(QWidget *gutter, const QPaintEvent *event, int gutterWidth
 // The strip beside the text: for each of `rows` (whose texts are `lines`) the decoded summary
 // with its icon, or the fault text in fault mode; the row of `selectedLine` is marked.
 void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
-                        const QVector<VisibleRow> &rows, const QStringList &lines, int selectedLine,
+                        const QVector<VisibleRow> &rows, const QStringList &lines,
+                        qint64 selectedLine,
                         const DecodeMode &mode);

@@ -1,25 +1,26 @@
 #include "view/visualizedtextedit.h"
 
-#include "app/applicationsettings.h"
-#include "searchcore/searchstate.h"
+#include "logview/documentlinesource.h"
+#include "logview/logviewcontroller.h"
+#include "settings/applicationsettings.h"
 #include "view/linenumberarea.h"
+#include "view/visualizationpainter.h"
 #include "view/visualizedtextarea.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPaintEvent>
+#include <QScrollBar>
 #include <QTextBlock>
-#include <QTimer>
 
 VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
-    : QPlainTextEdit(parent), selectedLine(-1),
+    : QPlainTextEdit(parent), lineNumberArea(new LineNumberArea(this)),
+      visualizedTextArea(new VisualizedTextArea(this)),
+      lines(new DocumentLineSource(document(), this)), logView(new LogViewController(this, this)),
       visualizedAreaWidth(ApplicationSettings::instance().visualizedAreaWidth()),
-      lineSelectionChanged(true), normalPalette(palette())
+      normalPalette(palette())
 {
-    lineNumberArea = new LineNumberArea(this);
-    visualizedTextArea = new VisualizedTextArea(this);
-    searchState = new SearchState(this);
-
+    logView->setSource(lines);
     foundPalette = palette();
     // A match selected while the focus is elsewhere (in the search bar) shows white on red.
     foundPalette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::red);
@@ -28,44 +29,44 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     setFont(ApplicationSettings::textFont());
     setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    connect(this, &QPlainTextEdit::textChanged, searchState, &SearchState::clearNotFoundText);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!changingText)
             emit textEditedByUser();
     });
-    rawTextExpiry = new QTimer(this);
-    rawTextExpiry->setSingleShot(true);
-    rawTextExpiry->setInterval(30000);
-    connect(rawTextExpiry, &QTimer::timeout, this, [this] {
-        rawText = QString();
-        rawTextValid = false;
-    });
-    connect(document(), &QTextDocument::contentsChange, this,
-            &VisualizedTextEdit::followTextChange);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &VisualizedTextEdit::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &VisualizedTextEdit::updateLineNumberArea);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
-            &VisualizedTextEdit::highlightCurrentLine);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, logView, &LogViewController::caretMoved);
     // Queued, so that the strip is never repainted from inside the gutter's paint handler.
     connect(this, &VisualizedTextEdit::forceVisualizedTextAreaToBePainted, this,
             &VisualizedTextEdit::paintVisualizedTextArea, Qt::QueuedConnection);
 
     applyMargins(lineNumberAreaWidth());
     // The details pane learns the initial selection, as it learns every later one.
-    scheduleLineDetails();
+    logView->logReplaced();
 }
 
 VisualizedTextEdit::~VisualizedTextEdit()
 {
+    // The controller must not hear of the document's last changes.
+    logView->setSource(nullptr);
     delete lineNumberArea;
     delete visualizedTextArea;
-    delete searchState;
+}
+
+QWidget *VisualizedTextEdit::lineNumberWidget() const
+{
+    return lineNumberArea;
+}
+
+QWidget *VisualizedTextEdit::visualizedTextWidget() const
+{
+    return visualizedTextArea;
 }
 
 void VisualizedTextEdit::applyMargins(int gutterWidth)
 {
     // Setting equal margins again would still lay out the scroll area's children.
-    const QMargins margins(gutterWidth, 0, shownStripWidth(gutterWidth), 0);
+    const QMargins margins(gutterWidth, 0, shownStripWidth(), 0);
     if (!loadingText && viewportMargins() != margins)
         setViewportMargins(margins);
 }
@@ -96,8 +97,7 @@ void VisualizedTextEdit::setLogText(const QString &fileName, const QString &text
     // The areas were placed while the view was empty; with unchanged margins nothing moves them.
     placeAreas();
     document()->setMetaInformation(QTextDocument::DocumentTitle, fileName);
-    lineSelectionChanged = true;
-    scheduleLineDetails();
+    logView->logReplaced();
 }
 
 void VisualizedTextEdit::appendLogText(const QString &text)
@@ -127,9 +127,15 @@ void VisualizedTextEdit::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
-void VisualizedTextEdit::setId(unsigned id)
+void VisualizedTextEdit::keyPressEvent(QKeyEvent *event)
 {
-    setProperty("id", id);
+    // What Select All and Copy take is the same in every log view.
+    if (event == QKeySequence::SelectAll)
+        logView->selectAll();
+    else if (event == QKeySequence::Copy)
+        logView->copy();
+    else
+        QPlainTextEdit::keyPressEvent(event);
 }
 
 void VisualizedTextEdit::moveCursorToEnd()
@@ -143,13 +149,8 @@ void VisualizedTextEdit::setVisualizedTextAreaWidth(int width)
 {
     visualizedAreaWidth = width;
     applyMargins(lineNumberAreaWidth());
-    repaint();
-}
-
-void VisualizedTextEdit::setVisualizedTextAreaEnabled(bool on)
-{
-    visualizedAreaWidth = on ? ApplicationSettings::instance().visualizedAreaWidth() : 0;
-    applyMargins(lineNumberAreaWidth());
+    placeAreas();
+    visualizedTextArea->update();
 }
 
 int VisualizedTextEdit::lineNumberAreaWidth() const
@@ -181,12 +182,12 @@ void VisualizedTextEdit::updateLineNumberArea(const QRect &rect, int dy)
         updateMargins(0);
 }
 
-int VisualizedTextEdit::shownStripWidth(int gutterWidth) const
+int VisualizedTextEdit::shownStripWidth() const
 {
     // A stored width from a wider view must not cover all of the text.
     const QMargins margins = viewportMargins();
     const int frameAndBars = width() - viewport()->width() - margins.left() - margins.right();
-    const int room = width() - frameAndBars - gutterWidth - minimumTextWidth;
+    const int room = width() - frameAndBars - lineNumberAreaWidth() - minimumTextWidth;
     return qBound(0, visualizedAreaWidth, qMax(0, room));
 }
 
@@ -203,56 +204,21 @@ void VisualizedTextEdit::placeAreas()
     const int gutterWidth = lineNumberAreaWidth();
     lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth, cr.height()));
     visualizedTextArea->setGeometry(QRect(cr.left() + viewport()->width() + gutterWidth, cr.top(),
-                                          shownStripWidth(gutterWidth), cr.height()));
+                                          shownStripWidth(), cr.height()));
 }
 
-void VisualizedTextEdit::highlightCurrentLine()
+void VisualizedTextEdit::selectedLineChanged()
 {
-    QTextCursor line = textCursor();
-    line.movePosition(QTextCursor::StartOfBlock);
-    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    currentLineText = line.selectedText();
-    selectedLine = line.blockNumber();
-
     QList<QTextEdit::ExtraSelection> extraSelections;
     if (!isReadOnly()) {
         QTextEdit::ExtraSelection selection;
         selection.format.setBackground(QColor(Qt::yellow).lighter(160));
         selection.format.setProperty(QTextFormat::FullWidthSelection, true);
-        selection.cursor = textCursor();
-        selection.cursor.clearSelection();
+        selection.cursor = QTextCursor(document()->findBlockByNumber(int(logView->selectedLine())));
         extraSelections.append(selection);
     }
     setExtraSelections(extraSelections);
-
-    lineSelectionChanged = true;
-    scheduleLineDetails();
     emit forceVisualizedTextAreaToBePainted();
-}
-
-void VisualizedTextEdit::scheduleLineDetails()
-{
-    // Once the event loop runs again, when the view has scrolled to the new line.
-    if (detailsScheduled)
-        return;
-    detailsScheduled = true;
-    QMetaObject::invokeMethod(this, &VisualizedTextEdit::emitSelectedLineDetails,
-                              Qt::QueuedConnection);
-}
-
-void VisualizedTextEdit::emitSelectedLineDetails()
-{
-    detailsScheduled = false;
-    if (!lineSelectionChanged)
-        return;
-    lineSelectionChanged = false;
-    const QVector<VisibleRow> rows = visibleRows(viewport()->rect());
-    const int first = rows.isEmpty() ? selectedLine : rows.first().line;
-    const int last = rows.isEmpty() ? selectedLine : rows.last().line;
-    const QTextDocument *doc = document();
-    const auto read = [doc](int line) { return doc->findBlockByNumber(line).text(); };
-    emit visualizeLineSelected(
-        selectedLineDetails(read, blockCount(), selectedLine, first, last, decodeMode));
 }
 
 QVector<VisibleRow> VisualizedTextEdit::visibleRows(const QRect &rect) const
@@ -271,26 +237,12 @@ QVector<VisibleRow> VisualizedTextEdit::visibleRows(const QRect &rect) const
     return rows;
 }
 
-QStringList VisualizedTextEdit::visibleLineTexts(const QRect &rect) const
-{
-    QStringList lines;
-    for (const VisibleRow &row : visibleRows(rect))
-        lines << document()->findBlockByNumber(row.line).text();
-    return lines;
-}
-
 void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
 {
     // The whole strip, not just the exposed part, so that records pair with screen rows.
     const QVector<VisibleRow> rows = visibleRows(visualizedTextArea->rect());
-    QStringList lines;
-    lines.reserve(rows.size());
-    QTextBlock block =
-        rows.isEmpty() ? QTextBlock() : document()->findBlockByNumber(rows.first().line);
-    for (int i = 0; i < rows.size(); ++i, block = block.next())
-        lines << block.text();
-    paintVisualization(visualizedTextArea, font(), fontMetrics().height(), rows, lines,
-                       selectedLine, decodeMode);
+    paintVisualization(visualizedTextArea, font(), fontMetrics().height(), rows,
+                       logView->rowTexts(rows), logView->selectedLine(), logView->mode());
 }
 
 void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *event)
@@ -308,7 +260,59 @@ void VisualizedTextEdit::paintVisualizedTextArea()
 void VisualizedTextEdit::mousePressEvent(QMouseEvent *event)
 {
     QPlainTextEdit::mousePressEvent(event);
-    setPalette(normalPalette);
-    searchState->clearNotFoundText();
-    emit activated();
+    logView->pressed();
+}
+
+int VisualizedTextEdit::positionOf(const TextPosition &at) const
+{
+    const QTextBlock block = document()->findBlockByNumber(int(at.line));
+    return block.isValid() ? block.position() + qBound(0, at.column, block.length() - 1)
+                           : document()->characterCount() - 1;
+}
+
+TextPosition VisualizedTextEdit::anchorPosition() const
+{
+    const QTextCursor cursor = textCursor();
+    const QTextBlock block = document()->findBlock(cursor.anchor());
+    return {block.blockNumber(), cursor.anchor() - block.position()};
+}
+
+TextPosition VisualizedTextEdit::caretPosition() const
+{
+    const QTextCursor cursor = textCursor();
+    return {cursor.blockNumber(), cursor.positionInBlock()};
+}
+
+void VisualizedTextEdit::select(const TextPosition &anchor, const TextPosition &caret, bool reveal)
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(positionOf(anchor));
+    cursor.setPosition(positionOf(caret), QTextCursor::KeepAnchor);
+    // Setting the cursor scrolls it into view; Select All leaves the view where it is.
+    const int scrolledX = horizontalScrollBar()->value();
+    const int scrolledY = verticalScrollBar()->value();
+    setTextCursor(cursor);
+    if (reveal) {
+        ensureCursorVisible();
+    } else {
+        horizontalScrollBar()->setValue(scrolledX);
+        verticalScrollBar()->setValue(scrolledY);
+    }
+}
+
+void VisualizedTextEdit::scrollToLine(qint64 line)
+{
+    verticalScrollBar()->setValue(int(qBound<qint64>(0, line, INT_MAX)));
+}
+
+int VisualizedTextEdit::visibleLineCount() const
+{
+    // As the scroll bar counts them: the lines that fit below the document's top margin.
+    return qMax(1, (viewport()->height() - int(document()->documentMargin()) - 1) /
+                       qMax(1, fontMetrics().height()));
+}
+
+void VisualizedTextEdit::setFoundPalette(bool found)
+{
+    setPalette(found ? foundPalette : normalPalette);
 }

@@ -7,7 +7,7 @@
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
-#include "searchcore/findallscan.h"
+#include "logview/logviewcontroller.h"
 #include "view/visualizedtextedit.h"
 
 #include <QCheckBox>
@@ -66,7 +66,7 @@ Round findAllRound(Telvane *window, VisualizedTextEdit *edit)
     });
     QEventLoop loop;
     double pressed = 0;
-    const auto ended = QObject::connect(edit, &VisualizedTextEdit::end, [&] {
+    const auto ended = QObject::connect(edit->controller(), &LogViewController::end, [&] {
         round.untilEnd = clock.nsecsElapsed() / 1e6 - pressed;
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
     });

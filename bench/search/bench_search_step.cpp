@@ -1,6 +1,7 @@
 // A search step that finds nothing against a bare QTextDocument::find over the same document.
 #include "benchwindow.h"
 
+#include "logview/logviewcontroller.h"
 #include "searchcore/searchoptions.h"
 #include "searchcore/searchstate.h"
 #include "view/visualizedtextedit.h"
@@ -57,9 +58,9 @@ int main(int argc, char *argv[])
             QTextCursor cursor(document);
             cursor.setPosition(c.cursorPosition);
             edit->setTextCursor(cursor);
-            edit->searchStateObject()->clearNotFoundText();
+            edit->controller()->searchState()->clearNotFoundText();
             const SearchOptions options(nullptr, c.direction, PlainText, needle);
-            c.times.push_back(millisecondsOf([&] { edit->search(options); }));
+            c.times.push_back(millisecondsOf([&] { edit->controller()->search(options); }));
         }
     }
 

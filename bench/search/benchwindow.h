@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "bench/benchsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"

@@ -4,7 +4,7 @@
 // tail delivers it); floors: reading those lines' bytes from the file, and a bare
 // QPlainTextEdit holding the same log appending the same text. Then the CPU time a followed
 // file that does not change costs over 5 s, in both views.
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "bench/benchsupport.h"
 #include "logstore/logstore.h"
 #include "ui/field.h"
@@ -117,7 +117,7 @@ int main(int argc, char **argv)
         field.resize(windowSize);
         field.show();
         if (!QTest::qWaitForWindowExposed(&field) || !field.openFileAndMoveCursorToEnd(path) ||
-            !field.usesLargeView() ||
+            !field.largeLogView() ||
             !waitFor([&] { return !field.largeLogView()->isIndexing(); })) {
             std::fprintf(stderr, "the panel did not open the log in the large-log view\n");
             return 1;
@@ -222,7 +222,7 @@ int main(int argc, char **argv)
         Field field(nullptr, small);
         field.resize(windowSize);
         field.show();
-        if (!QTest::qWaitForWindowExposed(&field) || field.usesLargeView())
+        if (!QTest::qWaitForWindowExposed(&field) || field.largeLogView())
             return 1;
         paintNow();
         ordinaryQuiet = quietCpuMs(field, quietSeconds);

@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
     QScrollBar *bar = view.verticalScrollBar();
     QImage canvas(view.viewport()->size(), QImage::Format_RGB32);
     for (const int percent : {0, 25, 50, 75, 99}) {
-        view.setSelection({qint64(bar->maximum()) * percent / 100, 0},
-                          {qint64(bar->maximum()) * percent / 100, 0});
+        view.select({qint64(bar->maximum()) * percent / 100, 0},
+                    {qint64(bar->maximum()) * percent / 100, 0}, true);
         QApplication::processEvents();
         for (int i = 0; i < 20; ++i) {
             pageDowns.push_back(millisecondsOf([&] {

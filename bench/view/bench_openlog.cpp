@@ -2,8 +2,9 @@
 // floor of a bare chunked memchr pass over the file; peak memory against the same panel showing
 // a small log; and, for scale, a bare QPlainTextEdit reading the log as the ordinary view would.
 // Each case runs in its own child process, so that its peak memory is its own.
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "bench/benchsupport.h"
+#include "logview/logviewcontroller.h"
 #include "ui/field.h"
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
@@ -87,13 +88,12 @@ int runCase(const QString &mode, const QString &path)
         if (!field.openFileAndMoveCursorToEnd(path))
             return false;
         // A large log is shown once its index is complete and its end painted.
-        while (field.usesLargeView() && field.largeLogView()->isIndexing())
+        while (field.logView()->source()->isLoading())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         return true;
     });
     // The strip must be on for a telegram log.
-    const int strip = field.usesLargeView() ? field.largeLogView()->visualizedTextAreaWidth()
-                                            : field.textEdit()->visualizedTextAreaWidth();
+    const int strip = field.visualizedTextAreaWidth();
     return status == 0 && strip <= 0 ? 3 : status;
 }
 } // namespace

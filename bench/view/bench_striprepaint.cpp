@@ -38,15 +38,15 @@ int main(int argc, char **argv)
     view.show();
     QApplication::processEvents();
     // Size the view so that exactly 60 lines are on screen.
-    VisualizedTextArea *strip = view.visualizedTextWidget();
+    QWidget *strip = view.visualizedTextWidget();
     const int estimate = visibleLines * view.fontMetrics().height();
     for (int height = estimate - 20; height < estimate + 200; ++height) {
         view.resize(1400, height);
         QApplication::processEvents();
-        if (view.visibleLineTexts(strip->rect()).size() >= visibleLines)
+        if (view.visibleRows(strip->rect()).size() >= visibleLines)
             break;
     }
-    const int shown = view.visibleLineTexts(strip->rect()).size();
+    const int shown = view.visibleRows(strip->rect()).size();
 
     std::vector<double> times;
     std::vector<double> cpuTimes;

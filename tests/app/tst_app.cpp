@@ -1,6 +1,6 @@
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "app/commandline.h"
-#include "app/scopetimer.h"
+#include "settings/scopetimer.h"
 
 #include <QFontMetrics>
 #include <QtTest>

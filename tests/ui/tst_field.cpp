@@ -1,4 +1,4 @@
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "ui/telvane.h"

@@ -1,6 +1,6 @@
 // Following a log while it is written, in both views: appends, the end kept or not, edits,
 // truncation, replacement and a file that vanishes and comes back.
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "logstore/logstore.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"

@@ -1,4 +1,4 @@
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"

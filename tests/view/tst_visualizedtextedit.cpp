@@ -1,4 +1,4 @@
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 #include "searchcore/searchstate.h"
 #include "telegram/telegramrecord.h"
 #include "view/lineicons.h"

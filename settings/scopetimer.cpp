@@ -1,4 +1,4 @@
-#include "app/scopetimer.h"
+#include "settings/scopetimer.h"
 
 #include <QString>
 

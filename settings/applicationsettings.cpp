@@ -1,4 +1,4 @@
-#include "app/applicationsettings.h"
+#include "settings/applicationsettings.h"
 
 #include <QCoreApplication>
 #include <QDir>

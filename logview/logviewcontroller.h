@@ -1,0 +1,98 @@
+#pragma once
+
+#include "logview/logviewport.h"
+#include "searchcore/finding.h"
+#include "searchcore/linesource.h"
+#include "telegram/linedetails.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class SearchOptions;
+class SearchState;
+
+// The behaviour of a log view, the same whatever widget shows the log and whatever holds its
+// lines: the steps of a search with their wrap-around and not-found memory, the find-all and its
+// batches, going to a finding, the selected line and its details, what Select All and Copy take.
+// The widget lays out, paints, scrolls and takes keys and the mouse, and tells this object when
+// its caret moved or the user pressed it.
+class LogViewController : public QObject
+{
+    Q_OBJECT
+
+public:
+    LogViewController(LogViewport *viewport, QObject *parent);
+    ~LogViewController() override;
+
+    // The lines shown; their changes clear the not-found memory and end a find-all's rows' reads.
+    void setSource(LineSource *source);
+    LineSource *source() const { return lines; }
+    void setDecodeMode(const DecodeMode &mode) { decodeMode = mode; }
+    const DecodeMode &mode() const { return decodeMode; }
+    // The panel's id, which every finding carries back to it.
+    void setId(unsigned id) { fieldId = id; }
+    unsigned id() const { return fieldId; }
+    SearchState *searchState() const { return state; }
+
+    // The line whose details show and whose rows are marked.
+    qint64 selectedLine() const { return selected; }
+    // The widget's caret moved; the selected line follows it. A new log announces its details
+    // even when the line number stays.
+    void caretMoved();
+    void logReplaced();
+    // A press in the view: the panel becomes the active one, and the not-found memory and the
+    // found palette go.
+    void pressed();
+
+    // Every character selected, the selected line staying where it is.
+    void selectAll();
+    // The selected text, lines joined by line feeds, as the ordinary view's copy gives it.
+    QString selectedText() const;
+    void copy();
+    // The texts of `rows` as the strip decodes them.
+    QStringList rowTexts(const QVector<VisibleRow> &rows) const;
+    // Scrolls the caret into view.
+    void ensureCaretVisible();
+    // Whether the caret's line is on screen whole.
+    bool caretInView() const;
+    bool caretOnLastLine() const;
+
+    // Telegrams and fault records are short; of a longer line only this much is decoded.
+    static constexpr int decodedLineLimit = 10000;
+
+public slots:
+    void search(const SearchOptions &options);
+    void findAll(const QString &keyword, Qt::CaseSensitivity caseSensitivity);
+    void cancelFindAll();
+    void goTo(const Finding &finding);
+
+signals:
+    void visualizeLineSelected(QString details);
+    void activated();
+    void searchFinished(bool found);
+    void start(QString fileName, QString searchText);
+    void foundBatch(const FoundBatch &batch);
+    void findAllProgress(int percent);
+    void end(qint64 count, bool cancelled);
+
+private:
+    void step(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords, int direction);
+    void scheduleDetails();
+    void emitDetails();
+    void onSourceChanged();
+    void onFound(const FoundBatch &batch);
+
+    LogViewport *viewport;
+    QPointer<LineSource> lines;
+    SearchState *state;
+    DecodeMode decodeMode;
+    unsigned fieldId = 0;
+    qint64 selected = 0;
+    bool detailsScheduled = false;
+    bool detailsDue = true;
+    // The selected line was announced before its text was there (a log still being read).
+    bool detailsIncomplete = false;
+    bool findAllRunning = false;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "searchcore/finding.h"
+#include "searchcore/textposition.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The lines of one log as a log view reads them, whatever holds them: the ordinary view's
+// document, or the file store of large logs. Line numbers are 0-based; positions count UTF-16
+// units from the start of the text, one per line break, as QTextDocument counts them.
+class LineSource : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The log's name, as the results pane heads a find-all with it.
+    virtual QString title() const = 0;
+    // At least one line, also for an empty log.
+    virtual qint64 lineCount() const = 0;
+    virtual QString lineText(qint64 line) const = 0;
+    virtual QStringList lineTexts(qint64 first, qint64 count) const;
+    virtual qint64 lineLength(qint64 line) const = 0;
+    // The position of the line's first character.
+    virtual qint64 linePosition(qint64 line) const = 0;
+    virtual qint64 lineAtPosition(qint64 position) const = 0;
+    // Whether "[Comm]" stands anywhere in the text.
+    virtual bool containsCommMarker() const = 0;
+    // Whether lines are still coming in (a large log being indexed), how far that is, and how
+    // many lines there will be at this rate.
+    virtual bool isLoading() const { return false; }
+    virtual int loadProgress() const { return 100; }
+    virtual qint64 expectedLineCount() const { return lineCount(); }
+    // In UTF-16 units; what a view scrolls sideways over.
+    virtual qint64 longestLineLength() const = 0;
+
+    // The match QTextDocument::find gives from `from`, looking at lines up to `stopLine`
+    // (inclusive; -1: to the end, or the start when backward).
+    virtual LineMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
+                           const TextPosition &from, bool backward, qint64 stopLine = -1) const = 0;
+
+    // A find-all for `keyword` (QString::indexOf line by line, no overlaps): the matches come by
+    // `found` in document order, then `findAllEnded`. Starting one ends a running one first.
+    virtual void startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) = 0;
+    // Ends a running find-all; what it found so far stays reported, and `findAllEnded` follows.
+    virtual void cancelFindAll() = 0;
+
+    TextPosition positionAt(qint64 position) const;
+    qint64 positionOf(const TextPosition &at) const { return linePosition(at.line) + at.column; }
+    TextPosition endPosition() const;
+
+signals:
+    // Any change of the text: growth, an edit, another file read in its place.
+    void changed();
+    void loadProgressChanged(int percent);
+    void loaded();
+    void found(const FoundBatch &batch);
+    void findAllProgress(int percent);
+    void findAllEnded(qint64 count, bool cancelled);
+};

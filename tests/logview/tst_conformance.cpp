@@ -1,0 +1,551 @@
+#include "logview/logviewcontroller.h"
+#include "search/searchresultslist.h"
+#include "search/searchresultwindow.h"
+#include "searchcore/linesource.h"
+#include "searchcore/searchoptions.h"
+#include "settings/applicationsettings.h"
+#include "tests/testsupport.h"
+#include "tools/loggenerator.h"
+#include "ui/field.h"
+#include "ui/telvane.h"
+#include "view/largelogview.h"
+#include "view/logviewwidget.h"
+
+#include <QtTest>
+#include <QtWidgets>
+#include <memory>
+
+namespace QTest
+{
+template <> char *toString(const TextPosition &at)
+{
+    return qstrdup(qPrintable(QStringLiteral("%1:%2").arg(at.line).arg(at.column)));
+}
+} // namespace QTest
+
+namespace
+{
+constexpr qint64 ordinaryLimit = qint64(16) << 20;
+
+// What a user sees of a log view at one moment.
+struct Seen {
+    TextPosition anchor;
+    TextPosition caret;
+    qint64 selectedLine = -1;
+    qint64 firstLine = -1;
+    int firstTop = 0;
+    int rows = 0;
+    int scrolledX = 0;
+    int gutterWidth = 0;
+    QString details;
+    QImage strip;
+
+    QString differences(const Seen &other) const
+    {
+        QStringList out;
+        const auto note = [&](const char *what, const QString &mine, const QString &theirs) {
+            if (mine != theirs)
+                out << QStringLiteral("%1: %2 vs %3").arg(QLatin1String(what), mine, theirs);
+        };
+        const auto at = [](const TextPosition &p) {
+            return QStringLiteral("%1:%2").arg(p.line).arg(p.column);
+        };
+        note("anchor", at(anchor), at(other.anchor));
+        note("caret", at(caret), at(other.caret));
+        note("selected line", QString::number(selectedLine), QString::number(other.selectedLine));
+        note("first line", QString::number(firstLine), QString::number(other.firstLine));
+        note("first row top", QString::number(firstTop), QString::number(other.firstTop));
+        note("rows", QString::number(rows), QString::number(other.rows));
+        note("scrolled sideways", QString::number(scrolledX), QString::number(other.scrolledX));
+        note("gutter width", QString::number(gutterWidth), QString::number(other.gutterWidth));
+        note("details", details, other.details);
+        if (strip != other.strip) {
+            out << QStringLiteral("strip pixels differ");
+            strip.save(QStringLiteral("/tmp/strip-ordinary.png"));
+            other.strip.save(QStringLiteral("/tmp/strip-large.png"));
+        }
+        return out.join(QStringLiteral("; "));
+    }
+};
+
+// Three lines that stand past 2^31 characters into a log, as if a long head came before them.
+class FarLines : public LineSource
+{
+public:
+    static constexpr qint64 start = (qint64(1) << 31) + 4321;
+    const QStringList texts{QStringLiteral("head"), QStringLiteral("far needle here"),
+                            QStringLiteral("tail needle")};
+
+    QString title() const override { return QStringLiteral("far.log"); }
+    qint64 lineCount() const override { return texts.size(); }
+    QString lineText(qint64 line) const override { return texts.value(int(line)); }
+    qint64 lineLength(qint64 line) const override { return lineText(line).size(); }
+    qint64 linePosition(qint64 line) const override
+    {
+        qint64 at = line == 0 ? 0 : start;
+        for (int i = 1; i < line; ++i)
+            at += texts.at(i).size() + 1;
+        return at;
+    }
+    qint64 lineAtPosition(qint64 position) const override
+    {
+        qint64 line = 0;
+        while (line + 1 < lineCount() && linePosition(line + 1) <= position)
+            ++line;
+        return line;
+    }
+    bool containsCommMarker() const override { return false; }
+    qint64 longestLineLength() const override { return 15; }
+    LineMatch find(const QString &, Qt::CaseSensitivity, bool, const TextPosition &, bool,
+                   qint64) const override
+    {
+        return {};
+    }
+    void startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) override
+    {
+        FoundBatch batch;
+        for (int line = 0; line < texts.size(); ++line) {
+            const int column = texts.at(line).indexOf(keyword, 0, sensitivity);
+            if (column >= 0)
+                batch.findings.append(Finding{line + 1, linePosition(line) + column + keyword.size(),
+                                              column, int(keyword.size()), 0});
+        }
+        batch.lineText = [this](qint64 number) { return lineText(number - 1); };
+        const qint64 count = batch.findings.size();
+        emit found(batch);
+        emit findAllEnded(count, false);
+    }
+    void cancelFindAll() override {}
+};
+
+QByteArray numberedLines(int count, const QByteArray &text = "line")
+{
+    QByteArray log;
+    for (int i = 1; i <= count; ++i)
+        log += text + ' ' + QByteArray::number(i) + '\n';
+    return log;
+}
+} // namespace
+
+class TestConformance : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tempRoot;
+    std::unique_ptr<Telvane> window;
+    int logs = 0;
+
+    QString writeLog(const QByteArray &content)
+    {
+        const QString path = tempRoot.filePath(QStringLiteral("log%1.log").arg(++logs));
+        return testsupport::writeFile(path, content) ? path : QString();
+    }
+
+    // A main window whose one panel shows `path` in the ordinary or the large-log view.
+    Field *show(bool large, const QString &path)
+    {
+        Field::setLargeLogBytes(large ? -1 : ordinaryLimit);
+        window = std::make_unique<Telvane>(false);
+        window->resize(900, 640);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return nullptr;
+        Field *field = window->panels().first();
+        field->openFile(path);
+        settle(field);
+        return field;
+    }
+
+    static void settle(Field *field)
+    {
+        QTRY_VERIFY(!field->logView()->source()->isLoading());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+    static QString details(const Field *field)
+    {
+        return field->findChild<QPlainTextEdit *>(QStringLiteral("selectedLineDetailsEdit"))
+            ->toPlainText();
+    }
+
+    static Seen seen(Field *field)
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        LogViewWidget *view = field->view();
+        Seen now;
+        now.anchor = view->anchorPosition();
+        now.caret = view->caretPosition();
+        now.selectedLine = field->logView()->selectedLine();
+        const QVector<VisibleRow> rows = view->visibleRows();
+        now.firstLine = rows.isEmpty() ? -1 : rows.first().line;
+        now.firstTop = rows.isEmpty() ? 0 : rows.first().top;
+        now.rows = rows.size();
+        now.scrolledX =
+            static_cast<QAbstractScrollArea *>(view->widget())->horizontalScrollBar()->value();
+        now.gutterWidth = view->lineNumberWidget()->width();
+        now.details = details(field);
+        now.strip = view->visualizedTextWidget()->grab().toImage();
+        return now;
+    }
+
+    // One step of a user: "key Shift+PgDown", "click ROW", "step next|previous|linestart
+    // text|case|hex|param TEXT", "goto LINE".
+    void act(Field *field, const QString &action)
+    {
+        const QString verb = action.section(QLatin1Char(' '), 0, 0);
+        const QString rest = action.section(QLatin1Char(' '), 1);
+        QWidget *widget = field->view()->widget();
+        if (verb == QLatin1String("key")) {
+            const int combined = QKeySequence::fromString(rest)[0];
+            QTest::keyClick(widget, Qt::Key(combined & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(combined & Qt::KeyboardModifierMask));
+        } else if (verb == QLatin1String("click")) {
+            const VisibleRow row = field->view()->visibleRows().value(rest.toInt());
+            QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();
+            QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(30, (row.top + row.bottom) / 2));
+        } else if (verb == QLatin1String("step")) {
+            const QString direction = rest.section(QLatin1Char(' '), 0, 0);
+            const QString mode = rest.section(QLatin1Char(' '), 1, 1);
+            const QString text = rest.section(QLatin1Char(' '), 2);
+            const int searchDirection = direction == QLatin1String("next")       ? FindNext
+                                        : direction == QLatin1String("previous") ? FindPrevious
+                                                                                 : FindFromLineStart;
+            const int searchMode = mode == QLatin1String("text")   ? PlainText
+                                   : mode == QLatin1String("case") ? PlainTextMatchCase
+                                   : mode == QLatin1String("hex")  ? BinaryData
+                                                                   : ParameterId;
+            field->setActive(true);
+            field->search(SearchOptions(nullptr, searchDirection, searchMode, text));
+        } else if (verb == QLatin1String("goto")) {
+            const LineSource *lines = field->logView()->source();
+            const qint64 line = rest.toLongLong() - 1;
+            const Finding finding{line + 1, lines->linePosition(line) + 2, 0, 2, field->id};
+            field->goTo(finding);
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown action ") + action));
+        }
+    }
+
+    QVector<Seen> run(bool large, const QString &path, const QStringList &actions)
+    {
+        QVector<Seen> all;
+        Field *field = show(large, path);
+        if (!field)
+            return all;
+        all << seen(field);
+        for (const QString &action : actions) {
+            act(field, action);
+            all << seen(field);
+        }
+        return all;
+    }
+
+    // Rows of a test that runs once per view.
+    static void addForBothViews(const char *name, const std::function<void(QTestData &)> &fill)
+    {
+        for (const bool large : {false, true}) {
+            QTestData &row = QTest::newRow(
+                qPrintable(QStringLiteral("%1, %2").arg(large ? "large" : "ordinary", name)));
+            row << large;
+            fill(row);
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(testsupport::useTempFolder(tempRoot));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        Field::setLargeLogBytes(ordinaryLimit);
+        testsupport::deleteClosed();
+    }
+
+    // Each scenario runs in the ordinary and in the large-log view; after every action both
+    // must show the same: selection, selected line, scroll position, details and strip pixels.
+    void bothViewsShowTheSame_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QStringList>("actions");
+
+        const QByteArray numbered = numberedLines(300);
+        QTest::newRow("page down from line 8, twice, back, extending")
+            << numbered
+            << QStringList{"key Ctrl+Home", "click 7",        "key PgDown",
+                           "key PgDown",    "key PgUp",       "key Shift+PgDown",
+                           "key Ctrl+End",  "key PgUp",       "key PgUp"};
+        QTest::newRow("arrows keep the column over short lines")
+            << QByteArray("a long first line of text\nab\n\nanother long line of text\n")
+            << QStringList{"key Ctrl+Home", "key End", "key Down", "key Down", "key Down",
+                           "key Up", "key Left", "key Shift+Home", "key Right"};
+        QTest::newRow("select all keeps the selected line and its details")
+            << numbered << QStringList{"key Ctrl+Home", "click 3", "key Ctrl+A", "key Down"};
+        QTest::newRow("steps in the three modes, with wrap-around")
+            << QByteArray("x Motor 1 [Comm] [01 03 E8 00]\nmotor\nMotor Motor\nplain\n")
+            << QStringList{"key Ctrl+Home",
+                           "step next text motor",
+                           "step next text motor",
+                           "step next text motor",
+                           "step next text motor",
+                           "step previous text motor",
+                           "step next case Motor",
+                           "step previous case Motor",
+                           "step next hex Motor",
+                           "step next param 1000",
+                           "step linestart text motor",
+                           "step next text absent"};
+        QTest::newRow("a match on a short line does not scroll sideways")
+            << numberedLines(100, "2020-12-16 10:54:21.021 [Comm] Sent [4D 6F 74 6F 72 00]")
+            << QStringList{"key Ctrl+Home", "step next hex Motor", "step next hex Motor"};
+        QByteArray longLine = QByteArray(4000, 'x') + " needle " + QByteArray(900, 'y') + '\n';
+        QTest::newRow("a match far along a long line scrolls it into view")
+            << numberedLines(5) + longLine + numberedLines(5)
+            << QStringList{"key Ctrl+Home", "step next text needle", "key Home",
+                           "step previous text needle", "key End"};
+        QTest::newRow("going to a finding far down and back up")
+            << numbered << QStringList{"goto 250", "goto 3", "goto 300", "goto 151"};
+        QTest::newRow("strip rows at the screen's edges")
+            << generatedLog(400, 7)
+            << QStringList{"key Ctrl+Home", "key PgDown", "key PgDown", "key Down",
+                           "key Down",      "key PgDown", "key Ctrl+End", "key PgUp"};
+    }
+
+    void bothViewsShowTheSame()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QStringList, actions);
+        const QString path = writeLog(log);
+        const QVector<Seen> ordinary = run(false, path, actions);
+        const QVector<Seen> large = run(true, path, actions);
+        QCOMPARE(large.size(), actions.size() + 1);
+        QCOMPARE(ordinary.size(), large.size());
+        for (int i = 0; i < ordinary.size(); ++i) {
+            const QString what = i == 0 ? QStringLiteral("at open") : actions.at(i - 1);
+            const QString differences = ordinary.at(i).differences(large.at(i));
+            QVERIFY2(differences.isEmpty(),
+                     qPrintable(QStringLiteral("after %1 (#%2): %3").arg(what).arg(i).arg(differences)));
+        }
+    }
+
+    void matchesAreFullyInView_data()
+    {
+        QTest::addColumn<bool>("large");
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("mode");
+        const QByteArray longLine = QByteArray(8000, 'x') + " needle20k " + QByteArray(90, 'y');
+        addForBothViews("far along a long line", [&](QTestData &row) {
+            row << longLine + '\n' << QStringLiteral("needle20k") << int(PlainText);
+        });
+        addForBothViews("short line, binary data", [&](QTestData &row) {
+            row << numberedLines(80, "2020-12-16 10:54:21.021 [Comm] Sent [4D 6F 74 6F 72]")
+                << "Motor" << int(BinaryData);
+        });
+    }
+
+    void matchesAreFullyInView()
+    {
+        QFETCH(bool, large);
+        QFETCH(QByteArray, log);
+        QFETCH(QString, typed);
+        QFETCH(int, mode);
+        Field *field = show(large, writeLog(log));
+        QVERIFY(field);
+        field->setActive(true);
+        field->search(SearchOptions(nullptr, FindNext, mode, typed));
+        QCoreApplication::processEvents();
+        LogViewWidget *view = field->view();
+        QVERIFY(view->anchorPosition() != view->caretPosition());
+        const QRect viewport = static_cast<QAbstractScrollArea *>(view->widget())->viewport()->rect();
+        const QRect end = view->caretRect();
+        QVERIFY2(viewport.contains(end.topLeft()), qPrintable(QStringLiteral("caret at %1,%2")
+                                                                  .arg(end.x())
+                                                                  .arg(end.y())));
+        // The match's start is in view too.
+        const int matchWidth =
+            view->widget()->fontMetrics().horizontalAdvance(QString(typed.size(), QLatin1Char('x')));
+        QVERIFY(end.x() - matchWidth >= 0);
+    }
+
+    void notFoundIsForgottenWhenTheLogGrows_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("followed", [](QTestData &) {});
+    }
+
+    void notFoundIsForgottenWhenTheLogGrows()
+    {
+        QFETCH(bool, large);
+        const QString path = writeLog(numberedLines(20));
+        Field *field = show(large, path);
+        QVERIFY(field);
+        field->followAction()->setChecked(true);
+        QSignalSpy answers(field, &Field::searchFinished);
+        act(field, QStringLiteral("step next text qy"));
+        QCOMPARE(answers.takeLast().at(0).toBool(), false);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("here is qy\n");
+        file.close();
+        QTRY_COMPARE(field->logView()->source()->lineCount(), qint64(22));
+        act(field, QStringLiteral("step next text qy"));
+        QCOMPARE(answers.takeLast().at(0).toBool(), true);
+        QCOMPARE(field->view()->caretPosition().line, qint64(20));
+    }
+
+    void followShowsWhatCameWhileItWasOff_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("follow switched on", [](QTestData &) {});
+    }
+
+    void followShowsWhatCameWhileItWasOff()
+    {
+        QFETCH(bool, large);
+        const QString path = writeLog(numberedLines(10));
+        Field *field = show(large, path);
+        QVERIFY(field);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("written while follow was off\n");
+        file.close();
+        field->followAction()->setChecked(true);
+        QTRY_COMPARE(field->logView()->source()->lineCount(), qint64(12));
+        QCOMPARE(field->logView()->source()->lineText(10),
+                 QStringLiteral("written while follow was off"));
+    }
+
+    void detailsShowAtOpen_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("sample log", [](QTestData &) {});
+    }
+
+    void detailsShowAtOpen()
+    {
+        QFETCH(bool, large);
+        const QString sample =
+            qEnvironmentVariable("TELVANE_SOURCE_DIR") + QStringLiteral("/samples/dpv1-session.log");
+        Field *field = show(large, sample);
+        QVERIFY(field);
+        const qint64 line = field->view()->caretPosition().line;
+        const QString text = field->logView()->source()->lineText(line);
+        QTRY_VERIFY(details(field).startsWith(QStringLiteral("Line %1").arg(line + 1)));
+        QVERIFY(details(field).contains(text.left(20)) || details(field).contains(" data: "));
+    }
+
+    void noteKeepsTheCaretInView_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("file vanishes", [](QTestData &) {});
+    }
+
+    void noteKeepsTheCaretInView()
+    {
+        QFETCH(bool, large);
+        const QString path = writeLog(numberedLines(500));
+        Field *field = show(large, path);
+        QVERIFY(field);
+        field->followAction()->setChecked(true);
+        act(field, QStringLiteral("key Ctrl+End"));
+        QVERIFY(field->logView()->caretInView());
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY(!field->followNote().isEmpty());
+        QTRY_VERIFY(field->logView()->caretInView());
+    }
+
+    void cancelledFindAllSaysSo_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("Cancel pressed", [](QTestData &) {});
+    }
+
+    void cancelledFindAllSaysSo()
+    {
+        QFETCH(bool, large);
+        Field *field = show(large, writeLog(QByteArray("a\n").repeated(400000)));
+        QVERIFY(field);
+        SearchResultWindow *pane = window->searchResultWindow();
+        field->logView()->findAll(QStringLiteral("a"), Qt::CaseSensitive);
+        QVERIFY(pane->isSearchRunning());
+        QTest::mouseClick(pane->cancelSearchButton(), Qt::LeftButton);
+        QVERIFY(!pane->isSearchRunning());
+        SearchResultsList *list = pane->resultsList();
+        const QString summary = list->index(list->count() - 1).data().toString();
+        QVERIFY2(summary.startsWith(QStringLiteral("Summary: Cancelled after ")), qPrintable(summary));
+    }
+
+    void sliderSpansTheShownView_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("telegram log", [](QTestData &) {});
+    }
+
+    void sliderSpansTheShownView()
+    {
+        QFETCH(bool, large);
+        Field *field = show(large, writeLog("x [Comm] [01 02]\n"));
+        QVERIFY(field);
+        auto *slider = field->findChild<QSlider *>(QStringLiteral("visualizedAreaWidthSlider"));
+        QTRY_COMPARE(slider->maximum(), field->view()->widget()->width());
+        QVERIFY(field->view()->widget()->isVisible());
+    }
+
+    void findAllAndGoToPast2GiB()
+    {
+        Field *field = show(true, writeLog("placeholder\n"));
+        QVERIFY(field);
+        FarLines far;
+        field->largeLogView()->setSource(&far);
+        SearchResultWindow *pane = window->searchResultWindow();
+        field->logView()->findAll(QStringLiteral("needle"), Qt::CaseSensitive);
+        SearchResultsList *list = pane->resultsList();
+        QTRY_COMPARE(list->count(), 4); // header, two rows, summary
+        QCOMPARE(list->index(2).data().toString(), QStringLiteral("    Line 3: tail needle"));
+        list->scrollTo(list->index(2));
+        const QPoint centre = list->visualRect(list->index(2)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(field->view()->anchorPosition(), (TextPosition{2, 5}));
+        QCOMPARE(field->view()->caretPosition(), (TextPosition{2, 11}));
+        field->largeLogView()->openLog(QString()); // lets go of the source before it goes
+    }
+
+    void logsGoToTheViewThatFits_data()
+    {
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<bool>("large");
+        QTest::newRow("at the size limit") << qint64(100) << QByteArray(99, 'a') + '\n' << false;
+        QTest::newRow("a byte past it") << qint64(100) << QByteArray(100, 'a') + '\n' << true;
+        QTest::newRow("longest ordinary line")
+            << ordinaryLimit << QByteArray(10000, 'a') + "\nb\n" << false;
+        QTest::newRow("one character longer")
+            << ordinaryLimit << "b\n" + QByteArray(10001, 'a') + '\n' << true;
+    }
+
+    void logsGoToTheViewThatFits()
+    {
+        QFETCH(qint64, limit);
+        QFETCH(QByteArray, log);
+        QFETCH(bool, large);
+        const QString path = writeLog(log);
+        Field *field = show(false, path);
+        QVERIFY(field);
+        Field::setLargeLogBytes(limit);
+        field->openFile(path);
+        settle(field);
+        QCOMPARE(field->largeLogView() != nullptr, large);
+        QCOMPARE(field->textEdit() != nullptr, !large);
+        QCOMPARE(field->logView()->source()->lineText(0), QString::fromLatin1(log.left(log.indexOf('\n'))));
+    }
+};
+
+QTEST_MAIN(TestConformance)
+#include "tst_conformance.moc"
