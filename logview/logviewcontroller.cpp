@@ -75,6 +75,12 @@ void LogViewController::logReplaced()
     scheduleDetails();
 }
 
+void LogViewController::announceSelectedLine()
+{
+    detailsDue = true;
+    scheduleDetails();
+}
+
 void LogViewController::pressed()
 {
     viewport->setFoundPalette(false);

@@ -42,6 +42,9 @@ public:
     // even when the line number stays.
     void caretMoved();
     void logReplaced();
+    // The details of the selected line go out (again) once the event loop runs; before the
+    // first caret move no line is selected, and the details say "Line 0:".
+    void announceSelectedLine();
     // A press in the view: the panel becomes the active one, and the not-found memory and the
     // found palette go.
     void pressed();
@@ -89,7 +92,7 @@ private:
     SearchState *state;
     DecodeMode decodeMode;
     unsigned fieldId = 0;
-    qint64 selected = 0;
+    qint64 selected = -1;
     bool detailsScheduled = false;
     bool detailsDue = true;
     // The selected line was announced before its text was there (a log still being read).

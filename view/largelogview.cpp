@@ -146,7 +146,7 @@ LargeLogView::LargeLogView(QWidget *parent)
     foundPalette.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
 
     updateGeometries();
-    logView->logReplaced();
+    logView->announceSelectedLine();
 }
 
 LargeLogView::~LargeLogView()

@@ -42,7 +42,7 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
 
     applyMargins(lineNumberAreaWidth());
     // The details pane learns the initial selection, as it learns every later one.
-    logView->logReplaced();
+    logView->announceSelectedLine();
 }
 
 VisualizedTextEdit::~VisualizedTextEdit()

@@ -38,6 +38,7 @@ struct Seen {
     int scrolledX = 0;
     int gutterWidth = 0;
     QString details;
+    QString copied;
     QImage strip;
 
     QString differences(const Seen &other) const
@@ -59,6 +60,7 @@ struct Seen {
         note("scrolled sideways", QString::number(scrolledX), QString::number(other.scrolledX));
         note("gutter width", QString::number(gutterWidth), QString::number(other.gutterWidth));
         note("details", details, other.details);
+        note("copied", copied, other.copied);
         if (strip != other.strip) {
             out << QStringLiteral("strip pixels differ");
             strip.save(QStringLiteral("/tmp/strip-ordinary.png"));
@@ -186,12 +188,14 @@ class TestConformance : public QObject
             static_cast<QAbstractScrollArea *>(view->widget())->horizontalScrollBar()->value();
         now.gutterWidth = view->lineNumberWidget()->width();
         now.details = details(field);
+        now.copied = QApplication::clipboard()->text();
         now.strip = view->visualizedTextWidget()->grab().toImage();
         return now;
     }
 
-    // One step of a user: "key Shift+PgDown", "click ROW", "step next|previous|linestart
-    // text|case|hex|param TEXT", "goto LINE".
+    // One step of a user: "key Shift+PgDown", "click ROW", "dclick ROW CHARACTERS" (a
+    // double-click that many characters into a row), "press gutter|strip ROW", "step
+    // next|previous|linestart text|case|hex|param TEXT", "goto LINE".
     void act(Field *field, const QString &action)
     {
         const QString verb = action.section(QLatin1Char(' '), 0, 0);
@@ -205,6 +209,21 @@ class TestConformance : public QObject
             const VisibleRow row = field->view()->visibleRows().value(rest.toInt());
             QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();
             QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(30, (row.top + row.bottom) / 2));
+        } else if (verb == QLatin1String("dclick")) {
+            const VisibleRow row = field->view()->visibleRows().value(rest.section(' ', 0, 0).toInt());
+            const int x = 4 + widget->fontMetrics().horizontalAdvance(
+                                  QString(rest.section(' ', 1).toInt(), QLatin1Char('x')));
+            QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();
+            const QPoint at(x, (row.top + row.bottom) / 2);
+            QTest::mouseClick(target, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(target, Qt::LeftButton, {}, at);
+        } else if (verb == QLatin1String("press")) {
+            QWidget *area = rest.startsWith(QLatin1String("gutter"))
+                                ? field->view()->lineNumberWidget()
+                                : field->view()->visualizedTextWidget();
+            const VisibleRow row = field->view()->visibleRows().value(rest.section(' ', 1).toInt());
+            QTest::mouseClick(area, Qt::LeftButton, {},
+                              QPoint(area->width() - 3, (row.top + row.bottom) / 2));
         } else if (verb == QLatin1String("step")) {
             const QString direction = rest.section(QLatin1Char(' '), 0, 0);
             const QString mode = rest.section(QLatin1Char(' '), 1, 1);
@@ -231,6 +250,7 @@ class TestConformance : public QObject
     QVector<Seen> run(bool large, const QString &path, const QStringList &actions)
     {
         QVector<Seen> all;
+        QApplication::clipboard()->clear();
         Field *field = show(large, path);
         if (!field)
             return all;
@@ -285,7 +305,13 @@ private slots:
             << QStringList{"key Ctrl+Home", "key End", "key Down", "key Down", "key Down",
                            "key Up", "key Left", "key Shift+Home", "key Right"};
         QTest::newRow("select all keeps the selected line and its details")
-            << numbered << QStringList{"key Ctrl+Home", "click 3", "key Ctrl+A", "key Down"};
+            << numbered
+            << QStringList{"key Ctrl+Home", "click 3", "key Ctrl+A", "key Ctrl+C", "key Down"};
+        QTest::newRow("mouse: words, extending, side areas, copy")
+            << QByteArray("alpha beta\ngamma delta_x\n[Comm] Sent [01 02]\nlast\n")
+            << QStringList{"dclick 0 7",   "key Ctrl+C",   "click 0",         "key Shift+Down",
+                           "key Shift+Right", "key Ctrl+C", "dclick 1 9",   "key Ctrl+C",
+                           "press gutter 2", "press strip 3", "key Shift+Up", "key Ctrl+C"};
         QTest::newRow("steps in the three modes, with wrap-around")
             << QByteArray("x Motor 1 [Comm] [01 03 E8 00]\nmotor\nMotor Motor\nplain\n")
             << QStringList{"key Ctrl+Home",

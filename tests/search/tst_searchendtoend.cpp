@@ -154,7 +154,7 @@ private slots:
     {
         SearchResultWindow *pane = window->searchResultWindow();
         pane->onPushButtonClearPressed();
-        FindAllScan *scan = FindAllScan::of(edit(0));
+        FindAllScan *scan = edit(0)->findChild<FindAllScan *>();
         scan->setSliceMilliseconds(0);
         lineEdit()->setText(QStringLiteral("Received"));
         click(barChild<QPushButton>("pushButtonFindAll"));
@@ -163,7 +163,8 @@ private slots:
         QVERIFY(!scan->isRunning() && !pane->isSearchRunning());
         const int rows = list()->count();
         QVERIFY(rows > 2 && rows < 302);
-        QCOMPARE(rowText(rows - 1), QStringLiteral("Summary: Found %1 matches").arg(rows - 2));
+        QCOMPARE(rowText(rows - 1),
+                 QStringLiteral("Summary: Cancelled after %1 matches were found").arg(rows - 2));
         QVERIFY(rowText(rows - 2).startsWith(QStringLiteral("    Line %1: ").arg(rows - 2)));
 
         pane->onPushButtonClearPressed();

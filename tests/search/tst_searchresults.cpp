@@ -3,7 +3,6 @@
 #include "search/searchresultsmodel.h"
 #include "search/searchresultwindow.h"
 #include "searchcore/finding.h"
-#include "searchcore/foundrecord.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -23,24 +22,26 @@ private:
                    int length = 1)
     {
         window->onSearchStarted(QStringLiteral("/logs/a.log"), searchText);
+        FoundBatch batch;
         for (int i = 0; i < lines.size(); ++i) {
-            const Finding finding(nullptr, i + 10, lines.at(i), column, length, 7u,
-                                  100 * i + column + length);
-            window->onResultFound(finding);
+            batch.findings.append(Finding{i + 10, 100 * i + column + length, column, length, 7u});
+            batch.longestLine = qMax(batch.longestLine, lines.at(i).size());
         }
+        batch.lineText = [lines](qint64 lineNumber) { return lines.value(int(lineNumber) - 10); };
+        window->onResultsFound(batch);
         window->onSearchEnd(lines.size());
     }
     // A search whose matches come as one batch, line i of `lines` being line number i + 1.
-    void addBatchSearch(const QStringList &lines, const QVector<FoundRecord> &records,
+    void addBatchSearch(const QStringList &lines, const QVector<Finding> &records,
                         const std::shared_ptr<bool> &linesAlive = nullptr)
     {
         window->onSearchStarted(QStringLiteral("/logs/b.log"), QStringLiteral("b"));
         FoundBatch batch;
-        batch.records = records;
+        batch.findings = records;
         for (const QString &line : lines)
             batch.longestLine = qMax(batch.longestLine, line.size());
-        batch.lineText = [lines, linesAlive](int lineNumber) {
-            return !linesAlive || *linesAlive ? lines.value(lineNumber - 1) : QString();
+        batch.lineText = [lines, linesAlive](qint64 lineNumber) {
+            return !linesAlive || *linesAlive ? lines.value(int(lineNumber) - 1) : QString();
         };
         window->onResultsFound(batch);
         window->onSearchEnd(records.size());
@@ -122,23 +123,13 @@ private slots:
         QCOMPARE(background(1), QStringLiteral("#e1fffc"));
     }
 
-    // Findings that come without a search around them are shown once the event loop runs.
-    void loneFindingsAreShownLater()
-    {
-        const Finding finding(nullptr, 3, QStringLiteral("abc"), 1, 1, 0u, 5);
-        window->onResultFound(finding);
-        window->onResultFound(finding);
-        QTRY_COMPARE(list()->count(), 2);
-        QCOMPARE(text(1), QStringLiteral("    Line 3: abc"));
-    }
-
     // Batch rows keep numbers only and read their lines when shown; the texts go with the log.
     void batchRowsReadTheirLines()
     {
         addSearch(QStringLiteral("a"), {"a"});
         const QStringList lines = {"one a", "two", "a three a"};
         const auto alive = std::make_shared<bool>(true);
-        addBatchSearch(lines, {{1, 4, 1, 5, 3u}, {3, 0, 1, 17, 3u}, {3, 8, 1, 25, 3u}}, alive);
+        addBatchSearch(lines, {{1, 5, 4, 1, 3u}, {3, 17, 0, 1, 3u}, {3, 25, 8, 1, 3u}}, alive);
         QCOMPARE(list()->count(), 3 + 5);
         QCOMPARE(
             rows(4, 7),
@@ -162,9 +153,9 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         addSearch(QStringLiteral("a"), {"a", "a"});
-        QVector<FoundRecord> records;
+        QVector<Finding> records;
         for (int i = 1; i <= 5000; ++i)
-            records.append({i, 0, 1, i * 2, 0u});
+            records.append({i, i * 2, 0, 1, 0u});
         addBatchSearch({}, records);
         addSearch(QStringLiteral("c"), {"c"});
         const int line = rowRect(1).height();
@@ -228,8 +219,10 @@ private slots:
         connect(window, &SearchResultWindow::cancelRequested, window,
                 [this] { window->onSearchEnd(1); });
         window->onSearchStarted(QStringLiteral("a.log"), QStringLiteral("x"));
-        const Finding finding(nullptr, 1, QStringLiteral("x"), 0, 1, 0u, 1);
-        window->onResultFound(finding);
+        FoundBatch batch;
+        batch.findings.append(Finding{1, 1, 0, 1, 0u});
+        batch.lineText = [](qint64) { return QStringLiteral("x"); };
+        window->onResultsFound(batch);
         window->onSearchStarted(QStringLiteral("b.log"), QStringLiteral("y"));
         QCOMPARE(cancels.count(), 1);
         QCOMPARE(list()->count(), 4);

@@ -250,8 +250,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&field));
         VisualizedTextEdit *view = field.textEdit();
         QVERIFY(view->viewport()->width() >= VisualizedTextEdit::minimumTextWidth);
-        QCOMPARE(view->visualizedTextWidget()->width(),
-                 view->shownStripWidth(view->lineNumberAreaWidth()));
+        QCOMPARE(view->visualizedTextWidget()->width(), view->shownStripWidth());
         QVERIFY(view->visualizedTextWidget()->width() > 0);
         QCOMPARE(slider(field)->value(), view->visualizedTextWidget()->width());
         QCOMPARE(ApplicationSettings::instance().visualizedAreaWidth(), 900);

@@ -2,6 +2,8 @@
 // truncation, replacement and a file that vanishes and comes back.
 #include "settings/applicationsettings.h"
 #include "logstore/logstore.h"
+#include "logview/logviewcontroller.h"
+#include "view/logviewwidget.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "view/largelogview.h"
@@ -34,32 +36,18 @@ class TestFollow : public QObject
     // The lines the panel shows, as text, whichever view shows them.
     static QStringList shownLines(const Field &field)
     {
-        if (field.usesLargeView()) {
-            const LogStore &store = field.largeLogView()->store();
-            return store.lineTexts(0, store.lineCount());
-        }
-        return field.textEdit()->toPlainText().split(QLatin1Char('\n'));
+        const LineSource *lines = field.logView()->source();
+        return lines->lineTexts(0, lines->lineCount());
     }
     static void selectStartOfFirstLine(Field &field)
     {
-        if (field.usesLargeView()) {
-            field.largeLogView()->setSelection({0, 0}, {0, 3});
-            return;
-        }
-        QTextCursor cursor(field.textEdit()->document());
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, 3);
-        field.textEdit()->setTextCursor(cursor);
+        field.view()->select({0, 0}, {0, 3}, true);
     }
     static bool hasSelection(const Field &field)
     {
-        return field.usesLargeView() ? field.largeLogView()->hasSelection()
-                                     : field.textEdit()->textCursor().hasSelection();
+        return field.view()->anchorPosition() != field.view()->caretPosition();
     }
-    static qint64 caretLine(const Field &field)
-    {
-        return field.usesLargeView() ? field.largeLogView()->caretPosition().line
-                                     : field.textEdit()->textCursor().blockNumber();
-    }
+    static qint64 caretLine(const Field &field) { return field.view()->caretPosition().line; }
 
 private slots:
     void initTestCase()
@@ -89,12 +77,12 @@ private slots:
         field.resize(600, 400);
         field.show();
         QVERIFY(field.openFileAndMoveCursorToEnd(path));
-        QCOMPARE(field.usesLargeView(), large);
+        QCOMPARE((field.largeLogView() != nullptr), large);
         if (large)
             QTRY_VERIFY(!field.largeLogView()->isIndexing());
         if (!atEnd) {
             if (large)
-                field.largeLogView()->setSelection({0, 0}, {0, 0});
+                field.view()->select({0, 0}, {0, 0}, true);
             else
                 field.textEdit()->setTextCursor(QTextCursor(field.textEdit()->document()));
         }

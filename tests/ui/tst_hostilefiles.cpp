@@ -164,7 +164,7 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QVERIFY(field.openFileAndMoveCursorToEnd(path));
-        QVERIFY(field.usesLargeView());
+        QVERIFY(field.largeLogView());
         QVERIFY(!field.grab().isNull()); // painted while indexing runs
         LargeLogView *view = field.largeLogView();
         QTRY_VERIFY(!view->isIndexing());

@@ -4,6 +4,7 @@
 #include "view/lineicons.h"
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
+#include "logview/logviewcontroller.h"
 #include "view/visualizedtextedit.h"
 
 #include <QtTest>
@@ -36,11 +37,11 @@ std::unique_ptr<VisualizedTextEdit> shownView(const QStringList &lines, int stri
                                               const DecodeMode &mode = DecodeMode())
 {
     auto view = std::make_unique<VisualizedTextEdit>();
-    view->setDecodeMode(mode);
+    view->controller()->setDecodeMode(mode);
     view->resize(900, 420);
     view->setVisualizedTextAreaWidth(stripWidth);
     view->setPlainText(lines.join(QLatin1Char('\n')));
-    QSignalSpy first(view.get(), &VisualizedTextEdit::visualizeLineSelected);
+    QSignalSpy first(view->controller(), &LogViewController::visualizeLineSelected);
     view->show();
     if (!QTest::qWaitForWindowExposed(view.get()))
         return nullptr;
@@ -156,22 +157,16 @@ private slots:
     {
         auto view = shownView(logLines(5, {}), 250);
         QVERIFY(view);
-        VisualizedTextArea *strip = view->visualizedTextWidget();
+        QWidget *strip = view->visualizedTextWidget();
         QCOMPARE(strip->width(), 250);
         // The strip sits right of the viewport and ends at the frame.
         QCOMPARE(strip->x(), view->viewport()->geometry().right() + 1);
         QCOMPARE(strip->geometry().right(), view->contentsRect().right());
 
         const int viewportWidth = view->viewport()->width();
-        view->setVisualizedTextAreaEnabled(false);
+        view->setVisualizedTextAreaWidth(0);
         QCOMPARE(strip->width(), 0);
         QCOMPARE(view->viewport()->width(), viewportWidth + 250);
-
-        // Enabling reads the stored width at that moment.
-        ApplicationSettings::instance().setVisualizedAreaWidth(321);
-        view->setVisualizedTextAreaEnabled(true);
-        QCOMPARE(strip->width(), 321);
-        ApplicationSettings::instance().remove(QStringLiteral("VisualizedAreaWidth"));
     }
 
     void detailsText_data()
@@ -219,7 +214,7 @@ private slots:
         const QByteArray tag = QTest::currentDataTag();
         auto view = shownView(lines, 400, DecodeMode{tag.startsWith("fault view"), English});
         QVERIFY(view);
-        QSignalSpy spy(view.get(), &VisualizedTextEdit::visualizeLineSelected);
+        QSignalSpy spy(view->controller(), &LogViewController::visualizeLineSelected);
         if (view->textCursor().blockNumber() == selected - 1) {
             // Selecting the line that holds the cursor is no change; come from another line.
             selectLine(view.get(), selected);
@@ -237,7 +232,7 @@ private slots:
     {
         auto view = shownView(logLines(200, {{3, dpv1Read}}));
         QVERIFY(view);
-        QSignalSpy spy(view.get(), &VisualizedTextEdit::visualizeLineSelected);
+        QSignalSpy spy(view->controller(), &LogViewController::visualizeLineSelected);
 
         // Several moves before the next paint: one emission, for the last line.
         selectLine(view.get(), 1);
@@ -260,8 +255,8 @@ private slots:
     void faultViewBeforeTheFirstCursorMove()
     {
         VisualizedTextEdit view;
-        view.setDecodeMode(DecodeMode{true, English});
-        QSignalSpy spy(&view, &VisualizedTextEdit::visualizeLineSelected);
+        view.controller()->setDecodeMode(DecodeMode{true, English});
+        QSignalSpy spy(view.controller(), &LogViewController::visualizeLineSelected);
         view.show();
         QTRY_COMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("Line 0:"));
@@ -284,8 +279,8 @@ private slots:
         QVERIFY(view);
         selectLine(view.get(), 30);
         view->setPalette(QPalette(Qt::red));
-        view->searchStateObject()->notFoundText = QStringLiteral("XYZ");
-        QSignalSpy activated(view.get(), &VisualizedTextEdit::activated);
+        view->controller()->searchState()->notFoundText = QStringLiteral("XYZ");
+        QSignalSpy activated(view->controller(), &LogViewController::activated);
 
         QWidget *area = inGutter ? static_cast<QWidget *>(view->lineNumberWidget())
                                  : static_cast<QWidget *>(view->visualizedTextWidget());
@@ -294,9 +289,9 @@ private slots:
 
         QCOMPARE(view->textCursor().blockNumber(), line);
         QCOMPARE(view->textCursor().positionInBlock(), 0);
-        QCOMPARE(view->selectedLineNumber(), line);
+        QCOMPARE(view->controller()->selectedLine(), qint64(line));
         QCOMPARE(activated.count(), 1);
-        QVERIFY(view->searchStateObject()->notFoundText.isEmpty());
+        QVERIFY(view->controller()->searchState()->notFoundText.isEmpty());
         QCOMPARE(view->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
     }
 
@@ -317,7 +312,7 @@ private slots:
         // Rows 1 and 3 hold read requests; row 3 is selected.
         auto view = shownView(logLines(6, {{1, dpv1Read}, {3, dpv1Read}}), 300);
         QVERIFY(view);
-        QSignalSpy spy(view.get(), &VisualizedTextEdit::visualizeLineSelected);
+        QSignalSpy spy(view->controller(), &LogViewController::visualizeLineSelected);
         selectLine(view.get(), 2);
         QTRY_COMPARE(spy.count(), 1);
 

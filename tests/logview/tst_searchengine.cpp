@@ -1,3 +1,4 @@
+#include "logview/logviewcontroller.h"
 #include "searchcore/findallscan.h"
 #include "searchcore/finding.h"
 #include "searchcore/searchoptions.h"
@@ -86,7 +87,7 @@ private:
     void load(const QString &text)
     {
         edit->setLogText(QStringLiteral("test.log"), text);
-        edit->searchStateObject()->clearNotFoundText();
+        edit->controller()->searchState()->clearNotFoundText();
         finished.clear();
     }
     void placeCursor(int position, int anchor = -1)
@@ -99,14 +100,14 @@ private:
     void step(int direction, int mode, const QString &text)
     {
         const SearchOptions options(nullptr, direction, mode, text);
-        edit->search(options);
+        edit->controller()->search(options);
     }
-    QString notFoundText() const { return edit->searchStateObject()->notFoundText; }
+    QString notFoundText() const { return edit->controller()->searchState()->notFoundText; }
     QPair<int, int> selection() const
     {
         return {edit->textCursor().selectionStart(), edit->textCursor().selectionEnd()};
     }
-    FindAllScan *scan() const { return FindAllScan::of(edit.get()); }
+    FindAllScan *scan() const { return edit->findChild<FindAllScan *>(); }
     // Lines of a few letters, so that short keywords match often, some lines empty.
     static QString generatedDocument(quint32 variant, int lines)
     {
@@ -144,7 +145,7 @@ private slots:
         edit = std::make_unique<VisualizedTextEdit>();
         edit->resize(400, 300);
         edit->show();
-        connect(edit.get(), &VisualizedTextEdit::searchFinished, this,
+        connect(edit->controller(), &LogViewController::searchFinished, this,
                 [this](bool found) { finished.append(found); });
     }
 
@@ -190,9 +191,9 @@ private slots:
         // A text that converts to nothing: not found, cursor to the start of its line, cleared
         // state, for steps and find-all alike.
         load(QStringLiteral("first line\nsecond line"));
-        edit->searchStateObject()->notFoundText = QStringLiteral("old");
+        edit->controller()->searchState()->notFoundText = QStringLiteral("old");
         for (int direction : {int(FindAll), int(FindNext), int(FindPrevious)}) {
-            QSignalSpy starts(edit.get(), &VisualizedTextEdit::start);
+            QSignalSpy starts(edit->controller(), &LogViewController::start);
             placeCursor(15);
             step(direction, mode, typed);
             QCOMPARE(selection(), qMakePair(11, 11));
@@ -282,7 +283,7 @@ private slots:
                 view->verticalScrollBar()->setValue(scroll);
             }
             if (random.bounded(8) == 0) { // an edit elsewhere clears the not-found text
-                edit->searchStateObject()->clearNotFoundText();
+                edit->controller()->searchState()->clearNotFoundText();
                 reference.notFoundText.clear();
             }
             step(direction, mode, text);
@@ -329,7 +330,7 @@ private slots:
         step(FindNext, PlainTextMatchCase, QStringLiteral("ABC"));
         step(FindNext, PlainText, QStringLiteral("ABCD")); // fails at once, whatever the mode
         QCOMPARE(finished, QList<bool>({false, false}));
-        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
+        QSignalSpy ends(edit->controller(), &LogViewController::end);
         step(FindAll, PlainText, QStringLiteral("ABCD"));
         QTRY_COMPARE(ends.count(), 1);
         QCOMPARE(ends.at(0).at(0).toInt(), 1);
@@ -348,7 +349,8 @@ private slots:
         load(QStringLiteral("[0a 0B]\n[0A 0B]"));
         int count = -1;
         QObject receiver; // the connection ends with the test
-        connect(edit.get(), &VisualizedTextEdit::end, &receiver, [&count](int n) { count = n; });
+        connect(edit->controller(), &LogViewController::end, &receiver,
+                [&count](qint64 n) { count = int(n); });
         step(FindAll, BinaryData, QStringLiteral("\n\u000b"));
         QTRY_COMPARE(count, 1); // the step would match both lines
         step(FindAll, PlainText, QStringLiteral("0b"));
@@ -356,7 +358,7 @@ private slots:
         step(FindAll, PlainTextMatchCase, QStringLiteral("0b"));
         QTRY_COMPARE(count, 0);
         count = -1;
-        edit->findAll(QString(), Qt::CaseSensitive); // would match everywhere without moving on
+        edit->controller()->findAll(QString(), Qt::CaseSensitive); // would match everywhere without moving on
         QCOMPARE(count, 0);
     }
 
@@ -384,47 +386,44 @@ private slots:
             caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         load(QString(firstLineLength, QLatin1Char('a')) + QLatin1Char('\n') +
              generatedDocument(variant, 3000));
-        edit->setId(42);
+        edit->controller()->setId(42);
         placeCursor(1, 0);
         scan()->setSliceMilliseconds(0);
         const QList<Match> expected = referenceFindAll(keyword, sensitivity);
         QVERIFY(expected.size() > 100);
 
-        QList<Match> findings, records; // as signals and in batches
+        QList<Match> records;
         QList<int> progress;
         bool eventRan = false, eventRanBeforeEnd = false;
-        QSignalSpy starts(edit.get(), &VisualizedTextEdit::start);
-        QSignalSpy ends(edit.get(), &VisualizedTextEdit::end);
+        QSignalSpy starts(edit->controller(), &LogViewController::start);
+        QSignalSpy ends(edit->controller(), &LogViewController::end);
         QObject receiver; // the connections end with the test
-        connect(edit.get(), &VisualizedTextEdit::found, &receiver, [&](const Finding &f) {
-            findings.append(
-                {{f.lineNumber, f.column, f.length, f.position, int(f.fieldId)}, f.lineText});
-        });
-        connect(scan(), &FindAllScan::foundBatch, &receiver, [&](const FoundBatch &batch) {
-            QVERIFY(ends.isEmpty());
-            for (const FoundRecord &r : batch.records)
-                records.append({{r.lineNumber, r.column, r.length, r.position, int(r.fieldId)},
-                                batch.lineText(r.lineNumber)});
-        });
-        connect(scan(), &FindAllScan::progress, &receiver, [&](int percent) {
+        connect(edit->controller(), &LogViewController::foundBatch, &receiver,
+                [&](const FoundBatch &batch) {
+                    QVERIFY(ends.isEmpty());
+                    for (const Finding &f : batch.findings)
+                        records.append({{int(f.lineNumber), f.column, f.length, int(f.position),
+                                         int(f.fieldId)},
+                                        batch.lineText(f.lineNumber)});
+                });
+        connect(edit->controller(), &LogViewController::findAllProgress, &receiver, [&](int percent) {
             QVERIFY(ends.isEmpty());
             progress.append(percent);
         });
-        connect(edit.get(), &VisualizedTextEdit::end, &receiver,
+        connect(edit->controller(), &LogViewController::end, &receiver,
                 [&] { eventRanBeforeEnd = eventRan; });
-        edit->findAll(keyword, sensitivity);
+        edit->controller()->findAll(keyword, sensitivity);
         QTimer::singleShot(0, &receiver, [&] { eventRan = true; });
         QCOMPARE(starts, QList<QVariantList>({{QStringLiteral("test.log"), keyword}}));
         QCOMPARE(ends.count(), 0); // the first slice is done, the rest follows
-        QVERIFY(!findings.isEmpty());
-        QVERIFY(findings.size() < qMax(100, firstLineLength));
+        QVERIFY(!records.isEmpty());
+        QVERIFY(records.size() < qMax(100, firstLineLength));
         QVERIFY(ends.wait(10000));
 
         QVERIFY(eventRanBeforeEnd);
         QVERIFY(finished.isEmpty());
         QCOMPARE(selection(), qMakePair(0, 1)); // a find-all leaves the cursor alone
         QCOMPARE(ends.at(0).at(0).toInt(), expected.size());
-        QCOMPARE(findings, expected);
         QCOMPARE(records, expected);
         QVERIFY(progress.size() > 2);
         QCOMPARE(progress.last(), 100);
@@ -450,30 +449,31 @@ private slots:
         QStringList order;
         QVector<LineTextSource> sources;
         QObject receiver; // the connections end with the test
-        connect(edit.get(), &VisualizedTextEdit::found, &receiver, [&](const Finding &) {
-            ++found;
-            if (how == QLatin1String("cancel from found") && found == 5)
-                scan()->cancel();
-        });
-        connect(edit.get(), &VisualizedTextEdit::end, &receiver, [&](int count) {
-            ++ends;
-            if (endedWith < 0)
-                endedWith = count;
-            order << QStringLiteral("end");
-        });
-        connect(edit.get(), &VisualizedTextEdit::start, &receiver,
+        connect(edit->controller(), &LogViewController::foundBatch, &receiver,
+                [&](const FoundBatch &batch) {
+                    found += batch.findings.size();
+                    sources.append(batch.lineText);
+                    if (how == QLatin1String("cancel from found") && sources.size() == 1)
+                        edit->controller()->cancelFindAll();
+                });
+        connect(edit->controller(), &LogViewController::end, &receiver,
+                [&](qint64 count, bool cancelled) {
+                    ++ends;
+                    if (endedWith < 0)
+                        endedWith = int(count);
+                    order << (cancelled ? QStringLiteral("cancelled") : QStringLiteral("end"));
+                });
+        connect(edit->controller(), &LogViewController::start, &receiver,
                 [&] { order << QStringLiteral("start"); });
-        connect(scan(), &FindAllScan::foundBatch, &receiver,
-                [&](const FoundBatch &batch) { sources.append(batch.lineText); });
-        edit->findAll(QStringLiteral("a"), Qt::CaseSensitive);
+        edit->controller()->findAll(QStringLiteral("a"), Qt::CaseSensitive);
         const int foundBefore = found;
         QVERIFY(how == QLatin1String("cancel from found") || ends == 0);
         if (how == QLatin1String("cancel"))
-            scan()->cancel();
+            edit->controller()->cancelFindAll();
         else if (how == QLatin1String("text change"))
             edit->setLogText(QStringLiteral("other.log"), QStringLiteral("a a a"));
         else if (how == QLatin1String("next find-all"))
-            edit->findAll(QStringLiteral("zzz"), Qt::CaseSensitive);
+            edit->controller()->findAll(QStringLiteral("zzz"), Qt::CaseSensitive);
         QCOMPARE(endedWith, foundBefore);
         QTRY_COMPARE(ends, how == QLatin1String("next find-all") ? 2 : 1);
         QCOMPARE(found, foundBefore);
@@ -482,7 +482,7 @@ private slots:
         QCOMPARE(found, foundBefore);
         QCOMPARE(ends, how == QLatin1String("next find-all") ? 2 : 1);
         if (how == QLatin1String("next find-all"))
-            QCOMPARE(order, QStringList({"start", "end", "start", "end"}));
+            QCOMPARE(order, QStringList({"start", "cancelled", "start", "end"}));
         // After a change of the text the earlier rows have no line to show.
         QVERIFY(!sources.isEmpty());
         QCOMPARE(sources.first()(1).isEmpty(), how == QLatin1String("text change"));
@@ -504,10 +504,10 @@ private slots:
         load(lines.join(QLatin1Char('\n')));
         QCoreApplication::processEvents();
         const QTextBlock block = edit->document()->findBlockByNumber(line - 1);
-        const Finding finding(nullptr, line, QString(), 5, 3, 0, block.position() + 5 + 3);
+        const Finding finding{line, block.position() + 5 + 3, 5, 3, 0};
         placeCursor(0);
         edit->setPalette(QPalette());
-        edit->goTo(finding);
+        edit->controller()->goTo(finding);
         QCOMPARE(edit->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::red));
         QCOMPARE(selection(), qMakePair(block.position() + 5, block.position() + 8));
         QCOMPARE(edit->textCursor().selectedText(), block.text().mid(5, 3));
