@@ -1,6 +1,7 @@
 // telvane-decode: prints the decoded telegrams (or safety-option faults) of logs for scripts and
 // data tools, or the lines that match a search as the viewer's Find All lists them.
 #include "app/decodeoptions.h"
+#include "archive/archivereader.h"
 #include "searchcore/searchtext.h"
 #include "telegram/linedetails.h"
 #include "telegram/logdecoder.h"
@@ -14,13 +15,11 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 constexpr size_t flushSize = 1 << 20;
-constexpr size_t readSize = 256 << 10;
 
 // What the program makes of one log, fed in chunks of any size.
 class LogOutput
@@ -171,35 +170,6 @@ void outputFailed(int error)
     std::fprintf(stderr, "telvane-decode: cannot write output: %s\n", std::strerror(error));
 }
 
-// Feeds everything readable from `fd` to `output`, writing its output in large blocks; false
-// with errno set when a read fails (what came before is still decoded).
-bool readLog(int fd, LogOutput &output, bool *writeFailed)
-{
-    std::string buffer(readSize, '\0');
-    int readError = 0;
-    for (;;) {
-        const ssize_t count = read(fd, &buffer[0], buffer.size());
-        if (count < 0 && errno == EINTR)
-            continue; // LCOV_EXCL_LINE: no test can time a signal to interrupt the read
-        if (count < 0)
-            readError = errno;
-        if (count <= 0)
-            break;
-        output.feed(buffer.data(), count);
-        if (output.out.size() >= flushSize && !writeOut(output.out)) {
-            *writeFailed = true;
-            return true;
-        }
-    }
-    output.finish();
-    if (!output.out.empty() && !writeOut(output.out)) {
-        *writeFailed = true;
-        return true;
-    }
-    errno = readError;
-    return readError == 0;
-}
-
 std::unique_ptr<LogOutput> makeOutput(const DecodeOptions &options, const std::string &name)
 {
     if (options.find)
@@ -209,46 +179,77 @@ std::unique_ptr<LogOutput> makeOutput(const DecodeOptions &options, const std::s
     return std::make_unique<RowOutput>(options, QString::fromLocal8Bit(name.c_str()));
 }
 
-Outcome decodeOne(const DecodeOptions &options, const std::string &name, bool *found)
+// Why a file could not be read, said after the output that came before.
+Outcome notRead(const std::string &name, const QString &error)
+{
+    if (std::fflush(stdout) != 0) {
+        outputFailed(errno);
+        return Outcome::OutputFailed;
+    }
+    std::fprintf(stderr, "telvane-decode: cannot read %s: %s\n", name.c_str(),
+                 error.toLocal8Bit().constData());
+    return Outcome::NotRead;
+}
+
+// Unpacks the current entry of `reader` into the output for the log `name`, writing that in
+// large blocks.
+Outcome decodeEntry(const DecodeOptions &options, ArchiveReader &reader, const std::string &name,
+                    bool headed, bool *found)
+{
+    if (headed && std::printf("==> %s <==\n", name.c_str()) < 0) {
+        outputFailed(errno);
+        return Outcome::OutputFailed;
+    }
+    const std::unique_ptr<LogOutput> output = makeOutput(options, name);
+    int writeError = 0;
+    const auto feed = [&](const char *data, qint64 size) {
+        output->feed(data, size);
+        if (output->out.size() < flushSize || writeOut(output->out))
+            return true;
+        writeError = errno;
+        return false;
+    };
+    const UnpackResult result = reader.unpack(feed);
+    if (result.outcome != UnpackResult::WriteFailed) {
+        // What was read before damage is still decoded.
+        output->finish();
+        if (!output->out.empty() && !writeOut(output->out))
+            writeError = errno;
+    }
+    *found = *found || output->found;
+    if (result.outcome == UnpackResult::WriteFailed || writeError != 0) {
+        outputFailed(writeError);
+        return Outcome::OutputFailed;
+    }
+    return result.outcome == UnpackResult::Complete ? Outcome::Done : notRead(name, result.error);
+}
+
+// Decodes a plain log, or every log of a compressed file or zip archive.
+Outcome decodeFile(const DecodeOptions &options, const std::string &name, bool *found)
 {
     const bool standardInput = name == "-";
     const int fd = standardInput ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    bool readable = fd >= 0;
-    struct stat status;
-    if (readable && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        errno = EISDIR;
-        readable = false;
-    }
-    bool writeFailed = false;
-    if (readable) {
+    if (fd < 0)
+        return notRead(name, QString::fromLocal8Bit(std::strerror(errno)));
+    ArchiveReader reader;
+    Outcome outcome = Outcome::Done;
+    if (reader.open(fd)) {
+        const bool zip = reader.format() == ArchiveFormat::Zip;
+        // JSON Lines and CSV name the log in every row.
         const bool headed =
-            options.files.size() > 1 && options.format == DecodeOptions::Format::Text;
-        if (headed && std::printf("==> %s <==\n", name.c_str()) < 0) {
-            writeFailed = true;
-        } else {
-            const std::unique_ptr<LogOutput> output = makeOutput(options, name);
-            readable = readLog(fd, *output, &writeFailed);
-            *found = *found || output->found;
+            options.format == DecodeOptions::Format::Text && (options.files.size() > 1 || zip);
+        ArchiveEntry entry;
+        while (outcome == Outcome::Done && reader.nextEntry(&entry)) {
+            const std::string log =
+                zip ? name + '/' + entry.name.toLocal8Bit().toStdString() : name;
+            outcome = decodeEntry(options, reader, log, headed, found);
         }
     }
-    const int error = errno;
-    if (fd >= 0 && !standardInput)
+    if (outcome == Outcome::Done && !reader.errorString().isEmpty())
+        outcome = notRead(name, reader.errorString());
+    if (!standardInput)
         close(fd);
-    if (writeFailed) {
-        outputFailed(error);
-        return Outcome::OutputFailed;
-    }
-    if (!readable) {
-        // The output so far goes first, so that the message follows the lines it interrupts.
-        if (std::fflush(stdout) != 0) {
-            outputFailed(errno);
-            return Outcome::OutputFailed;
-        }
-        std::fprintf(stderr, "telvane-decode: cannot read %s: %s\n", name.c_str(),
-                     std::strerror(error));
-        return Outcome::NotRead;
-    }
-    return Outcome::Done;
+    return outcome;
 }
 
 // A text to find that converts to nothing is bad usage; false with `error` set.
@@ -303,7 +304,7 @@ int main(int argc, char *argv[])
     bool allRead = true;
     bool found = false;
     for (const std::string &file : options.files) {
-        const Outcome outcome = decodeOne(options, file, &found);
+        const Outcome outcome = decodeFile(options, file, &found);
         if (outcome == Outcome::OutputFailed)
             return failed;
         allRead = outcome == Outcome::Done && allRead;

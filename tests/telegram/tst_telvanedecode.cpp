@@ -2,6 +2,7 @@
 #include "searchcore/searchtext.h"
 #include "telegram/linedetails.h"
 #include "telegram/telegramtable.h"
+#include "tests/archive/packedarchive.h"
 #include "tests/testsupport.h"
 #include "tools/loggenerator.h"
 
@@ -403,6 +404,82 @@ private slots:
         const ProcessRun fromInput = runDecoder({"--find", "Received"}, readLine);
         QCOMPARE(fromInput.exitCode, 1);
         QCOMPARE(fromInput.out, QByteArray());
+    }
+
+    // Compressed logs decode as their plain text does, told apart by content, not by name.
+    void compressed_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("options");
+
+        for (const ArchiveFormat format :
+             {ArchiveFormat::Gzip, ArchiveFormat::Bzip2, ArchiveFormat::Xz, ArchiveFormat::Zstd})
+            QTest::newRow(archiveFormatName(format).toUtf8()) << int(format) << QStringList();
+        QTest::newRow("gzip, jsonl")
+            << int(ArchiveFormat::Gzip) << QStringList{"--format", "jsonl"};
+        QTest::newRow("xz, find") << int(ArchiveFormat::Xz) << QStringList{"--find", "Received"};
+        QTest::newRow("plain named .gz") << int(ArchiveFormat::Plain) << QStringList();
+    }
+
+    void compressed()
+    {
+        QFETCH(int, format);
+        QFETCH(QStringList, options);
+        const QString plain = sample("serial-session.log");
+        const QByteArray log = readAll(plain);
+        const QByteArray bytes = format == int(ArchiveFormat::Plain)
+                                     ? log
+                                     : testsupport::packed(ArchiveFormat(format), {{"log", log}});
+        const QString path = dir.filePath("serial-session.log.gz");
+        QVERIFY(testsupport::writeFile(path, bytes));
+        QByteArray expected = runDecoder(options + QStringList{plain}).out;
+        expected.replace(plain.toUtf8(), path.toUtf8());
+        const ProcessRun run = runDecoder(options + QStringList{path});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, expected);
+        const ProcessRun piped = runDecoder(options, bytes);
+        QCOMPARE(piped.exitCode, 0);
+        QCOMPARE(piped.out, expected.replace(path.toUtf8(), "-"));
+    }
+
+    // Each log of a zip is one log of its own, named after the archive and the entry.
+    void zipOfTwoLogs()
+    {
+        const QString first = sample("dpv1-session.log");
+        const QString second = sample("usb-envelopes.log");
+        const QString zip = dir.filePath("logs.zip");
+        QVERIFY(testsupport::writeFile(
+            zip, testsupport::packed(ArchiveFormat::Zip, {{"dpv1.log", readAll(first)},
+                                                          {"usb/usb.log", readAll(second)}})));
+        const ProcessRun text = runDecoder({zip});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, "==> " + zip.toUtf8() + "/dpv1.log <==\n" + runDecoder({first}).out +
+                               "==> " + zip.toUtf8() + "/usb/usb.log <==\n" +
+                               runDecoder({second}).out);
+        const ProcessRun csv = runDecoder({"--format", "csv", zip});
+        QCOMPARE(csv.exitCode, 0);
+        QVERIFY(csv.out.contains("\r\n" + zip.toUtf8() + "/usb/usb.log,4,"));
+        QCOMPARE(runDecoder({"--find", "RESPONSE"}, readAll(zip)).exitCode, 1);
+        QCOMPARE(runDecoder({"--find", "slave 3"}, readAll(zip)).exitCode, 0);
+        QCOMPARE(runDecoder({}, testsupport::packed(ArchiveFormat::Zip, {})).out, QByteArray());
+    }
+
+    // A cut-off archive: what could be read is decoded, then the reason follows.
+    void truncatedGzip()
+    {
+        const QByteArray log = readLine.repeated(20000);
+        const QByteArray whole = testsupport::packed(ArchiveFormat::Gzip, {{"log", log}});
+        const QString path = dir.filePath("cut.gz");
+        QVERIFY(testsupport::writeFile(path, whole.left(whole.size() * 3 / 4)));
+        const ProcessRun run = runDecoder({path});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.startsWith("Line 1 data: " + readDetails + "\nLine 2 data: "));
+        QVERIFY(run.out.size() < runDecoder({}, log).out.size());
+        QVERIFY2(run.err.startsWith("telvane-decode: cannot read " + path.toUtf8() +
+                                    ": The archive could not be read to its end: "),
+                 run.err.constData());
+        QCOMPARE(runDecoder({"--find", "Comm", path}).exitCode, 2);
     }
 
     void multipleFilesAndErrors()
