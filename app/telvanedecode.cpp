@@ -123,7 +123,7 @@ QString resultRow(qint64 lineNumber, const QString &line)
 class FindOutput : public LogOutput
 {
 public:
-    FindOutput(const SearchPattern &pattern) : pattern(pattern) {}
+    explicit FindOutput(const SearchPattern &pattern) : pattern(pattern) {}
     void feed(const char *data, qint64 size) override
     {
         splitter.feed(data, size, [this](const char *line, qint64 length) { scan(line, length); });

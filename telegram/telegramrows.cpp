@@ -13,14 +13,15 @@ constexpr qint64 markerLength = 6;
 // linetime reads a line's first 40 characters, which UTF-8 holds in at most 160 bytes.
 constexpr qint64 timeBytes = 4 * linetime::searchedCharacters;
 
+// isReceivedLine over the line's UTF-8 bytes.
 bool receivedBytes(const char *line, qint64 length)
 {
     const std::string_view text(line, size_t(length));
     return text.find("eceived") != std::string_view::npos ||
            text.find("ecieved") != std::string_view::npos;
 }
-} // namespace
 
+// Offset of the marker in a line of UTF-8 bytes, -1 when absent.
 qint64 findCommMarker(const char *line, qint64 length)
 {
     const char *end = line + length;
@@ -36,6 +37,7 @@ qint64 findCommMarker(const char *line, qint64 length)
     }
     return -1;
 }
+} // namespace
 
 struct TelegramRowReader::DataRun {
     QString data;

@@ -69,6 +69,3 @@ private:
     // Lines whose records may still change; a deque keeps their addresses.
     std::deque<Held> held;
 };
-
-// Offset of the telegram marker in a line of UTF-8 bytes, -1 when absent.
-qint64 findCommMarker(const char *line, qint64 length);
