@@ -1,10 +1,35 @@
 #!/usr/bin/env bash
-# Starts the viewer; on first use fills the log folder with the sample logs.
+# Starts the viewer; on first use fills the log folder with the sample logs, and when the viewer
+# has no settings yet, writes a first session that opens the telegram samples side by side.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-folder="${TMPDIR:-/tmp}/Velmora Drives/Brantel"
+# The viewer's log folder is QDir::tempPath() (TMPDIR, cleaned) + "/Velmora Drives/Brantel".
+folder="$(realpath -ms "${TMPDIR:-/tmp}")/Velmora Drives/Brantel"
 mkdir -p "$folder"
 if [ -z "$(ls -A "$folder" 2>/dev/null)" ] && compgen -G "$root/samples/*" >/dev/null; then
     cp "$root"/samples/* "$folder"/
+fi
+
+# QSettings of organization "Velmora Drives", application "telvane": an INI file whose key
+# "FileNames" lists the session's logs separated by ';'.
+settings="${XDG_CONFIG_HOME:-$HOME/.config}/Velmora Drives/telvane.conf"
+if [ ! -e "$settings" ]; then
+    session=()
+    for sample in "$root"/samples/*; do
+        log="$folder/$(basename "$sample")"
+        # Only the samples in the folder that hold telegrams; a fault log shows nothing decoded
+        # in the telegram view.
+        if [ -f "$log" ] && grep -q '\[Comm\]' "$log"; then
+            session+=("$log")
+        fi
+    done
+    joined="$(IFS=';'; echo "${session[*]-}")"
+    # Written only as plain printable ASCII without quotes and backslashes, which QSettings reads
+    # back unchanged inside quotes.
+    if [ -n "$joined" ] && LC_ALL=C grep -qx '[ -~]*' <<<"$joined" &&
+        ! grep -q '["\\]' <<<"$joined"; then
+        mkdir -p "$(dirname "$settings")"
+        printf '[General]\nFileNames="%s"\n' "$joined" >"$settings"
+    fi
 fi
 exec "$root/build/bin/telvane" "$@"

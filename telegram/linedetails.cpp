@@ -12,17 +12,6 @@ namespace
 const QString dataContextSeparator = QStringLiteral(
     "\n------------------------------ Data context ------------------------------\n");
 
-bool receivedData(const QString &line, QString *data)
-{
-    if (!isReceivedLine(line))
-        return false;
-    const TelegramRecord record = parseTelegramLine(line);
-    if (record.type != Data)
-        return false;
-    *data = record.data;
-    return true;
-}
-
 // The data of the unbroken run of received raw-data lines around `selected`; empty when the
 // line stands alone.
 QString dataContext(const LineReader &read, int lineCount, int selected)
@@ -30,11 +19,11 @@ QString dataContext(const LineReader &read, int lineCount, int selected)
     QString context;
     QString data;
     int count = 0;
-    for (int line = selected; line >= 0 && receivedData(read(line), &data); --line) {
+    for (int line = selected; line >= 0 && receivedRawData(read(line), &data); --line) {
         context.prepend(data);
         ++count;
     }
-    for (int line = selected + 1; line < lineCount && receivedData(read(line), &data); ++line) {
+    for (int line = selected + 1; line < lineCount && receivedRawData(read(line), &data); ++line) {
         context.append(data);
         ++count;
     }
@@ -52,9 +41,25 @@ QString plainDetailsLine(qint64 lineNumber, const QString &text)
     return QStringLiteral("Line %1: %2").arg(QString::number(lineNumber), text);
 }
 
+QString withDataContext(const QString &details, const QString &context)
+{
+    return context.isEmpty() ? details : details + dataContextSeparator + context;
+}
+
 bool isReceivedLine(const QString &line)
 {
     return line.contains(QLatin1String("eceived")) || line.contains(QLatin1String("ecieved"));
+}
+
+bool receivedRawData(const QString &line, QString *data)
+{
+    if (!isReceivedLine(line))
+        return false;
+    const TelegramRecord record = parseTelegramLine(line);
+    if (record.type != Data)
+        return false;
+    *data = record.data;
+    return true;
 }
 
 QString selectedLineDetails(const LineReader &read, int lineCount, int selected, int firstShown,
@@ -81,11 +86,8 @@ QString selectedLineDetails(const LineReader &read, int lineCount, int selected,
     const QString details = recordDetails(record, true);
     if (details.isEmpty())
         return plainDetailsLine(lineNumber, lines.at(index));
-    QString text = telegramDetailsLine(lineNumber, details);
-    if (record.type == Data && isReceivedLine(lines.at(index))) {
-        const QString context = dataContext(read, lineCount, selected);
-        if (!context.isEmpty())
-            text += dataContextSeparator + context;
-    }
-    return text;
+    if (record.type == Data && isReceivedLine(lines.at(index)))
+        return telegramDetailsLine(
+            lineNumber, withDataContext(details, dataContext(read, lineCount, selected)));
+    return telegramDetailsLine(lineNumber, details);
 }

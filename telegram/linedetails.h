@@ -12,8 +12,16 @@ QString telegramDetailsLine(qint64 lineNumber, const QString &details);
 // "Line N: TEXT": a line without a telegram shows its own text; a fault line its fault text.
 QString plainDetailsLine(qint64 lineNumber, const QString &text);
 
+// The details of a received raw-data line followed by the data joined from it and its raw-data
+// neighbours under a separator line; the details alone when `context` is empty.
+QString withDataContext(const QString &details, const QString &context);
+
 // Whether a log line was received from a drive (the tool writes both spellings).
 bool isReceivedLine(const QString &line);
+
+// Whether a line, decoded on its own, is received raw data; `data` then gets its bytes as
+// characters, line breaks kept. A run of such lines is what a data context joins.
+bool receivedRawData(const QString &line, QString *data);
 
 // Reads line n (0-based, always within the log) of a log.
 using LineReader = std::function<QString(int)>;

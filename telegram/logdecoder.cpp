@@ -2,7 +2,6 @@
 
 #include "telegram/faultlinesummary.h"
 #include "telegram/linedetails.h"
-#include "telegram/recordtext.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,26 +9,9 @@
 
 namespace
 {
-constexpr char marker[] = "[Comm]";
-constexpr qint64 markerLength = 6;
 constexpr size_t flushSize = 1 << 20;
 constexpr size_t readSize = 256 << 10;
-
-// Offset of the marker in the line, -1 if absent; most lines hold it at their first '['.
-qint64 findMarker(const char *line, qint64 length)
-{
-    const char *end = line + length;
-    const char *p = line;
-    while (end - p >= markerLength) {
-        p = static_cast<const char *>(std::memchr(p, '[', size_t(end - p - markerLength + 1)));
-        if (!p)
-            return -1;
-        if (std::memcmp(p + 1, marker + 1, markerLength - 1) == 0)
-            return p - line;
-        ++p;
-    }
-    return -1;
-}
+} // namespace
 
 void appendUtf8(std::string &out, const QString &text)
 {
@@ -50,88 +32,35 @@ void appendUtf8(std::string &out, const QString &text)
     const QByteArray utf8 = text.toUtf8();
     out.append(utf8.constData(), size_t(utf8.size()));
 }
-} // namespace
+
+LogDecoder::LogDecoder(LogDecodeMode mode)
+    : mode(mode), rows(TelegramRowOptions(), [this](const TelegramRow &row) {
+          appendUtf8(out, telegramDetailsLine(row.lineNumber, row.details));
+          out += '\n';
+      })
+{
+}
 
 void LogDecoder::feed(const char *data, qint64 size)
 {
-    if (std::memchr(data, '\r', size_t(size))) {
-        withoutCarriageReturns.clear();
-        withoutCarriageReturns.reserve(size_t(size));
-        for (qint64 i = 0; i < size; ++i) {
-            if (data[i] != '\r')
-                withoutCarriageReturns += data[i];
-        }
-        feedLines(withoutCarriageReturns.data(), qint64(withoutCarriageReturns.size()));
-        return;
-    }
-    feedLines(data, size);
-}
-
-void LogDecoder::feedLines(const char *data, qint64 size)
-{
-    const char *end = data + size;
-    const char *p = data;
-    if (!partialLine.empty()) {
-        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        if (!lineEnd) {
-            partialLine.append(p, size_t(end - p));
-            return;
-        }
-        partialLine.append(p, size_t(lineEnd - p));
-        processLine(partialLine.data(), qint64(partialLine.size()));
-        partialLine.clear();
-        p = lineEnd + 1;
-    }
-    while (p < end) {
-        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        if (!lineEnd) {
-            partialLine.assign(p, size_t(end - p));
-            return;
-        }
-        processLine(p, lineEnd - p);
-        p = lineEnd + 1;
-    }
+    splitter.feed(data, size,
+                  [this](const char *line, qint64 length) { processLine(line, length); });
 }
 
 void LogDecoder::finish()
 {
-    if (!partialLine.empty()) {
-        processLine(partialLine.data(), qint64(partialLine.size()));
-        partialLine.clear();
-    }
-    releaseRecords();
+    splitter.finish([this](const char *line, qint64 length) { processLine(line, length); });
+    rows.finish();
 }
 
 void LogDecoder::processLine(const char *line, qint64 length)
 {
-    ++lineNumber;
     if (mode == LogDecodeMode::SafetyFaults) {
+        ++lineNumber;
         decodeFaultLine(line, length);
-        return;
+    } else {
+        rows.addLine(line, length);
     }
-    // A line without the marker is NoTelegram and leaves the shared state alone.
-    const qint64 markerOffset = findMarker(line, length);
-    if (markerOffset >= 0)
-        decodeTelegramLine(line, length, markerOffset);
-}
-
-void LogDecoder::decodeTelegramLine(const char *line, qint64 length, qint64 markerOffset)
-{
-    heldRecords.emplace_back(lineNumber, TelegramRecord());
-    lineDecoder.decodeUtf8(line, int(length), int(markerOffset), heldRecords.back().second);
-    if (!lineDecoder.holdsFragments())
-        releaseRecords();
-}
-
-void LogDecoder::releaseRecords()
-{
-    for (const auto &held : heldRecords) {
-        if (held.second.type == NoTelegram)
-            continue;
-        appendUtf8(out, telegramDetailsLine(held.first, recordDetails(held.second, true)));
-        out += '\n';
-    }
-    heldRecords.clear();
 }
 
 void LogDecoder::decodeFaultLine(const char *line, qint64 length)

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "telegram/logparser.h"
+#include "telegram/linesplitter.h"
+#include "telegram/telegramrows.h"
 
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstdio>
-#include <deque>
 #include <string>
-#include <utility>
 
 // What the command-line decoder prints for a log: decoded telegram lines, or the summaries of
 // safety-option fault lines.
@@ -23,7 +22,7 @@ enum class LogDecodeMode { Telegrams, SafetyFaults };
 class LogDecoder
 {
 public:
-    explicit LogDecoder(LogDecodeMode mode) : mode(mode), lineDecoder(false) {}
+    explicit LogDecoder(LogDecodeMode mode);
 
     void feed(const char *data, qint64 size);
     // Decodes a last line without a line end and releases every held record.
@@ -33,21 +32,18 @@ public:
     std::string &output() { return out; }
 
 private:
-    void feedLines(const char *data, qint64 size);
     void processLine(const char *line, qint64 length);
-    void decodeTelegramLine(const char *line, qint64 length, qint64 markerOffset);
     void decodeFaultLine(const char *line, qint64 length);
-    void releaseRecords();
 
     LogDecodeMode mode;
-    TelegramLineDecoder lineDecoder;
+    LineSplitter splitter;
+    TelegramRowReader rows;
     qint64 lineNumber = 0;
-    std::string partialLine;
-    std::string withoutCarriageReturns;
-    // Records of lines whose fragments may still be absorbed; a deque keeps their addresses.
-    std::deque<std::pair<qint64, TelegramRecord>> heldRecords;
     std::string out;
 };
+
+// Appends the UTF-8 of `text`; a short ASCII text goes without a conversion.
+void appendUtf8(std::string &out, const QString &text);
 
 enum class LogFileResult { Decoded, ReadFailed, WriteFailed };
 
