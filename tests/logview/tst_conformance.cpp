@@ -70,8 +70,31 @@ struct Seen {
     }
 };
 
+// Lines a test makes up: no marker, no step matches; subclasses say what the lines are.
+class MadeUpLines : public LineSource
+{
+public:
+    qint64 lineLength(qint64 line) const override { return lineText(line).size(); }
+    qint64 lineAtPosition(qint64 position) const override
+    {
+        qint64 line = 0;
+        while (line + 1 < lineCount() && linePosition(line + 1) <= position)
+            ++line;
+        return line;
+    }
+    bool containsCommMarker() const override { return false; }
+    qint64 longestLineLength() const override { return 20; }
+    LineMatch find(const QString &, Qt::CaseSensitivity, bool, const TextPosition &, bool,
+                   qint64) const override
+    {
+        return {};
+    }
+    void startFindAll(const QString &, Qt::CaseSensitivity) override { emit findAllEnded(0, false); }
+    void cancelFindAll() override {}
+};
+
 // Three lines that stand past 2^31 characters into a log, as if a long head came before them.
-class FarLines : public LineSource
+class FarLines : public MadeUpLines
 {
 public:
     static constexpr qint64 start = (qint64(1) << 31) + 4321;
@@ -81,27 +104,12 @@ public:
     QString title() const override { return QStringLiteral("far.log"); }
     qint64 lineCount() const override { return texts.size(); }
     QString lineText(qint64 line) const override { return texts.value(int(line)); }
-    qint64 lineLength(qint64 line) const override { return lineText(line).size(); }
     qint64 linePosition(qint64 line) const override
     {
         qint64 at = line == 0 ? 0 : start;
         for (int i = 1; i < line; ++i)
             at += texts.at(i).size() + 1;
         return at;
-    }
-    qint64 lineAtPosition(qint64 position) const override
-    {
-        qint64 line = 0;
-        while (line + 1 < lineCount() && linePosition(line + 1) <= position)
-            ++line;
-        return line;
-    }
-    bool containsCommMarker() const override { return false; }
-    qint64 longestLineLength() const override { return 15; }
-    LineMatch find(const QString &, Qt::CaseSensitivity, bool, const TextPosition &, bool,
-                   qint64) const override
-    {
-        return {};
     }
     void startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) override
     {
@@ -117,7 +125,34 @@ public:
         emit found(batch);
         emit findAllEnded(count, false);
     }
-    void cancelFindAll() override {}
+};
+
+// A log whose lines come in while the view shows it, as while a large log is indexed.
+class ArrivingLines : public MadeUpLines
+{
+public:
+    explicit ArrivingLines(qint64 expected) : expected(expected) {}
+    void arrive(qint64 lines)
+    {
+        count += lines;
+        emit changed();
+    }
+    void finish()
+    {
+        loading = false;
+        emit loaded();
+    }
+    QString title() const override { return QStringLiteral("arriving.log"); }
+    qint64 lineCount() const override { return count; }
+    QString lineText(qint64 line) const override { return QStringLiteral("line %1").arg(line); }
+    qint64 linePosition(qint64 line) const override { return line * 12; }
+    bool isLoading() const override { return loading; }
+    qint64 expectedLineCount() const override { return loading ? expected : count; }
+
+private:
+    qint64 expected;
+    qint64 count = 0;
+    bool loading = true;
 };
 
 QByteArray numberedLines(int count, const QByteArray &text = "line")
@@ -541,6 +576,27 @@ private slots:
         QCOMPARE(field->view()->anchorPosition(), (TextPosition{2, 5}));
         QCOMPARE(field->view()->caretPosition(), (TextPosition{2, 11}));
         field->largeLogView()->openLog(QString()); // lets go of the source before it goes
+    }
+
+    // The gutter takes the width of the line count to come, so the text does not move sideways
+    // while a large log is read.
+    void gutterKeepsItsWidthWhileLinesArrive()
+    {
+        Field *field = show(true, writeLog("placeholder\n"));
+        QVERIFY(field);
+        ArrivingLines lines(20000);
+        field->largeLogView()->setSource(&lines);
+        QSet<int> textLefts;
+        for (int step = 0; step < 10; ++step) {
+            lines.arrive(2000);
+            QCoreApplication::processEvents();
+            textLefts << field->largeLogView()->viewport()->x();
+        }
+        lines.finish();
+        QCoreApplication::processEvents();
+        textLefts << field->largeLogView()->viewport()->x();
+        QCOMPARE(textLefts.size(), 1);
+        field->largeLogView()->openLog(QString());
     }
 
     void logsGoToTheViewThatFits_data()
