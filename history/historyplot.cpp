@@ -1,10 +1,11 @@
 #include "history/historyplot.h"
 
 #include <QDateTime>
+#include <QMouseEvent>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QScatterSeries>
+#include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
@@ -15,13 +16,10 @@ namespace
 // Error marks sit just above the time axis on an axis of their own.
 constexpr double markHeight = 0.03;
 
-// Log times are wall-clock times read as UTC; the axis shows local time, so the same wall-clock
-// time is placed in local time.
-double axisTime(qint64 time)
-{
-    const QDateTime wallClock = QDateTime::fromMSecsSinceEpoch(time, Qt::UTC);
-    return double(QDateTime(wallClock.date(), wallClock.time(), Qt::LocalTime).toMSecsSinceEpoch());
-}
+// How near the pointer must be to a point, in pixels.
+constexpr double pointingDistance = 6;
+// Up to this many points are drawn with smooth edges.
+constexpr int smoothPoints = 5000;
 } // namespace
 
 HistoryPlot::HistoryPlot(quint32 parameter, QChartView *view, QObject *parent)
@@ -46,30 +44,34 @@ HistoryPlot::HistoryPlot(quint32 parameter, QChartView *view, QObject *parent)
     const QColor colours[SeriesCount] = {QColor(0, 114, 178), QColor(0, 158, 115),
                                          QColor(213, 94, 0)};
     for (int s = 0; s < SeriesCount; ++s) {
-        series[s] = new QScatterSeries;
+        series[s] = new QLineSeries;
         series[s]->setName(names[s]);
-        series[s]->setColor(colours[s]);
-        series[s]->setBorderColor(colours[s].darker(130));
-        series[s]->setMarkerSize(s == Errors ? 9 : 8);
-        if (s == Errors)
-            series[s]->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+        // The pen's width sets the size of the points; its style hides the line between them.
+        QPen pen(colours[s], s == Errors ? 3.5 : 3);
+        pen.setStyle(Qt::NoPen);
+        series[s]->setPen(pen);
+        series[s]->setPointsVisible(true);
         chart->addSeries(series[s]);
         series[s]->attachAxis(timeAxis);
         series[s]->attachAxis(s == Errors ? markAxis : valueAxis);
-        const Series which = Series(s);
-        connect(series[s], &QScatterSeries::hovered, this,
-                [this, which](const QPointF &point, bool state) {
-                    const int row = rowAt(which, point);
-                    if (row >= 0)
-                        emit rowHovered(row, state);
-                });
-        connect(series[s], &QScatterSeries::clicked, this, [this, which](const QPointF &point) {
-            const int row = rowAt(which, point);
-            if (row >= 0)
-                emit rowClicked(row);
-        });
     }
+    view->viewport()->setMouseTracking(true);
+    view->viewport()->installEventFilter(this);
     updateRanges();
+}
+
+// Log times are wall-clock times read as UTC, and the axis shows local time: the point goes where
+// local time reads the same.
+double HistoryPlot::axisTime(qint64 time)
+{
+    const qint64 hour = time / 3600000;
+    auto offset = localOffsets.find(hour);
+    if (offset == localOffsets.end()) {
+        const QDateTime wallClock = QDateTime::fromMSecsSinceEpoch(hour * 3600000, Qt::UTC);
+        const QDateTime local(wallClock.date(), wallClock.time(), Qt::LocalTime);
+        offset = localOffsets.insert(hour, local.toMSecsSinceEpoch() - hour * 3600000);
+    }
+    return double(time + offset.value());
 }
 
 void HistoryPlot::addRows(const HistoryRows &added, int firstRow)
@@ -105,6 +107,7 @@ void HistoryPlot::clear()
         points[s].clear();
         rows[s].clear();
     }
+    hoveredRow = -1;
     numericValues = 0;
     otherValues = 0;
     changed = true;
@@ -117,8 +120,13 @@ void HistoryPlot::refresh()
         return;
     changed = false;
     // One replace per series: appending point by point redraws the series for every point.
-    for (int s = 0; s < SeriesCount; ++s)
+    int count = 0;
+    for (int s = 0; s < SeriesCount; ++s) {
         series[s]->replace(points[s]);
+        count += points[s].size();
+    }
+    // Smooth edges cost most of the drawing of many points.
+    view->setRenderHint(QPainter::Antialiasing, count <= smoothPoints);
     updateRanges();
 }
 
@@ -153,19 +161,71 @@ void HistoryPlot::updateRanges()
     }
     const double valueMargin = qMax((highest - lowest) / 20, 1.0);
     valueAxis->setRange(qMax(0.0, lowest - valueMargin), highest + valueMargin);
+    valueAxis->applyNiceNumbers();
 }
 
-int HistoryPlot::rowAt(Series which, const QPointF &point) const
+int HistoryPlot::rowNear(const QPoint &position) const
 {
-    const QVector<QPointF> &shown = points[which];
-    const auto found = std::find(shown.begin(), shown.end(), point);
-    return found == shown.end() ? -1 : rows[which].at(int(found - shown.begin()));
+    const QRectF area = chart->plotArea();
+    const QPointF at = chart->mapFromScene(view->mapToScene(position));
+    if (!area.adjusted(-pointingDistance, -pointingDistance, pointingDistance, pointingDistance)
+             .contains(at))
+        return -1;
+    const double firstTime = double(timeAxis->min().toMSecsSinceEpoch());
+    const double xScale = area.width() / (timeAxis->max().toMSecsSinceEpoch() - firstTime);
+    int nearestRow = -1;
+    double nearest = pointingDistance * pointingDistance;
+    for (int s = 0; s < SeriesCount; ++s) {
+        const QValueAxis *axis = s == Errors ? markAxis : valueAxis;
+        const double yScale = area.height() / (axis->max() - axis->min());
+        const QVector<QPointF> &shown = points[s];
+        for (int i = 0; i < shown.size(); ++i) {
+            const double dx = area.left() + (shown[i].x() - firstTime) * xScale - at.x();
+            const double dy = area.bottom() - (shown[i].y() - axis->min()) * yScale - at.y();
+            if (dx * dx + dy * dy <= nearest) {
+                nearest = dx * dx + dy * dy;
+                nearestRow = rows[s].at(i);
+            }
+        }
+    }
+    return nearestRow;
+}
+
+bool HistoryPlot::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != view->viewport())
+        return false;
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Leave) {
+        const int row =
+            event->type() == QEvent::Leave ? -1 : rowNear(static_cast<QMouseEvent *>(event)->pos());
+        if (row != hoveredRow) {
+            if (hoveredRow >= 0)
+                emit rowHovered(hoveredRow, false);
+            hoveredRow = row;
+            if (row >= 0)
+                emit rowHovered(row, true);
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = mouse->button() == Qt::LeftButton ? rowNear(mouse->pos()) : -1;
+        if (row >= 0)
+            emit rowClicked(row);
+    }
+    return false;
 }
 
 QPoint HistoryPlot::pointPosition(Series which, int point) const
 {
     const QPointF inChart = chart->mapToPosition(points[which].value(point), series[which]);
     return view->mapFromScene(chart->mapToScene(inChart));
+}
+
+int HistoryPlot::pointCount() const
+{
+    int count = 0;
+    for (const QVector<QPointF> &shown : points)
+        count += shown.size();
+    return count;
 }
 
 QString HistoryPlot::note() const

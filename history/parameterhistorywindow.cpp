@@ -41,7 +41,6 @@ ParameterHistoryWindow::ParameterHistoryWindow(quint32 parameter, const QString 
     ui->progressBar->hide();
 
     plotTimer.setSingleShot(true);
-    plotTimer.setInterval(plotRefreshMilliseconds);
     connect(&plotTimer, &QTimer::timeout, historyPlot, &HistoryPlot::refresh);
 
     connect(historyScan, &ParameterHistoryScan::rowsFound, this, &ParameterHistoryWindow::addRows);
@@ -96,8 +95,10 @@ void ParameterHistoryWindow::addRows(const HistoryRows &rows)
     const int firstRow = tableModel->rowCount();
     tableModel->appendRows(rows);
     historyPlot->addRows(rows, firstRow);
-    if (!plotTimer.isActive())
-        plotTimer.start();
+    if (!plotTimer.isActive()) {
+        // Redrawing takes longer the more points there are: then it comes less often.
+        plotTimer.start(plotRefreshMilliseconds + historyPlot->pointCount() / 50);
+    }
     if (!columnsSized) {
         columnsSized = true;
         ui->tableView->resizeColumnsToContents();
