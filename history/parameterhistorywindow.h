@@ -38,9 +38,12 @@ public:
     ~ParameterHistoryWindow() override;
 
     quint32 parameter() const;
-    // Starts the history (anew) over a log of `lineCount` lines read through `reader`.
+    // Starts the history (anew) over a log of `lineCount` lines read through `reader`, which is
+    // called on this thread until the window goes or scan() is called again. A log that shrank
+    // or was replaced is scanned anew this way.
     void scan(const LineBatchReader &reader, qint64 lineCount);
-    // The log has grown to `lineCount` lines (follow): the rows of the new lines are appended.
+    // The log has grown to `lineCount` complete lines (follow): the rows of the new lines are
+    // appended.
     void setLineCount(qint64 lineCount);
     bool isScanning() const;
 
