@@ -23,10 +23,14 @@ constexpr int smoothPoints = 5000;
 } // namespace
 
 HistoryPlot::HistoryPlot(quint32 parameter, QChartView *view, QObject *parent)
-    : QObject(parent), parameter(parameter), view(view), chart(new QChart),
-      timeAxis(new QDateTimeAxis), valueAxis(new QValueAxis), markAxis(new QValueAxis)
+    : QObject(parent), parameter(parameter), view(view), viewport(view->viewport()),
+      chart(new QChart), timeAxis(new QDateTimeAxis), valueAxis(new QValueAxis),
+      markAxis(new QValueAxis)
 {
+    // The view lets go of the chart it made itself without deleting it.
+    QChart *madeByView = view->chart();
     view->setChart(chart);
+    delete madeByView;
     view->setRenderHint(QPainter::Antialiasing);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
@@ -55,8 +59,8 @@ HistoryPlot::HistoryPlot(quint32 parameter, QChartView *view, QObject *parent)
         series[s]->attachAxis(timeAxis);
         series[s]->attachAxis(s == Errors ? markAxis : valueAxis);
     }
-    view->viewport()->setMouseTracking(true);
-    view->viewport()->installEventFilter(this);
+    viewport->setMouseTracking(true);
+    viewport->installEventFilter(this);
     updateRanges();
 }
 
@@ -193,7 +197,9 @@ int HistoryPlot::rowNear(const QPoint &position) const
 
 bool HistoryPlot::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != view->viewport())
+    // Compared by the pointer taken at the start: a view being destroyed still sends its
+    // viewport events.
+    if (watched != viewport)
         return false;
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Leave) {
         const int row =

@@ -59,6 +59,7 @@ private:
 
     quint32 parameter;
     QtCharts::QChartView *view;
+    QWidget *viewport;
     QtCharts::QChart *chart;
     QtCharts::QDateTimeAxis *timeAxis;
     QtCharts::QValueAxis *valueAxis;
