@@ -16,6 +16,7 @@ namespace
 {
 // The plot redraws all its points: at most this often while a scan runs.
 constexpr int plotRefreshMilliseconds = 250;
+constexpr int progressMilliseconds = 100;
 } // namespace
 
 ParameterHistoryWindow::ParameterHistoryWindow(quint32 parameter, const QString &logName,
@@ -75,6 +76,7 @@ void ParameterHistoryWindow::scan(const LineBatchReader &reader, qint64 lineCoun
     tableModel->clear();
     historyPlot->clear();
     columnsSized = false;
+    progressShown.invalidate();
     showNote();
     historyScan->start(reader, lineCount);
     showProgress(0, lineCount);
@@ -109,6 +111,10 @@ void ParameterHistoryWindow::addRows(const HistoryRows &rows)
 void ParameterHistoryWindow::showProgress(qint64 scannedLines, qint64 lineCount)
 {
     const bool running = scannedLines < lineCount;
+    // Every slice reports; a few redraws a second tell as much.
+    if (running && progressShown.isValid() && progressShown.elapsed() < progressMilliseconds)
+        return;
+    progressShown.start();
     ui->progressBar->setVisible(running);
     if (running)
         ui->progressBar->setValue(int(scannedLines * 1000 / lineCount));

@@ -2,6 +2,7 @@
 
 #include "historycore/historyscan.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -81,5 +82,6 @@ private:
     HistoryPlot *historyPlot;
     // Redraws the plot now and then while rows stream in.
     QTimer plotTimer;
+    QElapsedTimer progressShown;
     bool columnsSized = false;
 };
