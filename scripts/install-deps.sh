@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12, and only what is missing.
 set -euo pipefail
 
-packages=(g++ make cmake qtbase5-dev qtbase5-dev-tools libarchive-dev fonts-dejavu-core xauth xvfb "$@")
+packages=(g++ make cmake qtbase5-dev qtbase5-dev-tools libqt5charts5-dev libarchive-dev
+    fonts-dejavu-core xauth xvfb "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "telegram/linetime.h"
+#include "telegram/telegramrecord.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+#include <QtGlobal>
+
+// One telegram line that concerns the parameter of a history: a request that names it, a
+// response that names it, or a response without a parameter of its own that answers a request
+// naming it. The texts are those of the line's strip.
+struct HistoryRow {
+    qint64 line = 0;              // 0-based
+    qint64 time = linetime::none; // the line's time, or that of the nearest line above with one
+    qint32 type = NoTelegram;     // the telegram kind
+    QString protocol;
+    QString address;
+    QString index; // the parameter's indices on the line (or on the request)
+    QString value;
+    QString error;
+
+    bool isResponse() const;
+    bool operator==(const HistoryRow &other) const;
+    bool operator!=(const HistoryRow &other) const { return !(*this == other); }
+};
+
+Q_DECLARE_METATYPE(HistoryRow)
+
+using HistoryRows = QVector<HistoryRow>;
+
+namespace historytext
+{
+enum Column { Line, Time, Kind, Direction, Protocol, Address, Index, Value, Error, ColumnCount };
+
+QString columnTitle(int column);
+// The texts the table shows: line numbers 1-based, times as "yyyy-MM-dd HH:mm:ss.zzz".
+QString cell(const HistoryRow &row, int column);
+// The telegram type name without its enclosing double quotes.
+QString kindName(qint32 type);
+
+// A value shown as a plain decimal number (the decoders write every number so); false for
+// texts, byte arrays, lists and empty values.
+bool numericValue(const QString &value, double *number = nullptr);
+
+// One CSV field after RFC 4180: quoted when it holds a comma, a double quote, CR or LF, with
+// double quotes doubled.
+QString csvField(const QString &text);
+// A CSV record: the fields joined by commas, ended by CRLF.
+QString csvRecord(const QStringList &fields);
+// The header and one record per row, in the given order.
+QString csvTable(const HistoryRows &rows);
+} // namespace historytext
