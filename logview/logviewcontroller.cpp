@@ -292,6 +292,23 @@ void LogViewController::onFound(const FoundBatch &batch)
     emit foundBatch(stamped);
 }
 
+void LogViewController::selectLine(qint64 line)
+{
+    if (!lines)
+        return;
+    const qint64 shown = qBound<qint64>(0, line, lines->lineCount() - 1);
+    viewport->select({shown, 0}, {shown, 0}, true);
+    viewport->scrollToLine(shown - viewport->visibleLineCount() / 2);
+}
+
+QStringList LogViewController::shownLineTexts(int *selectedIndex) const
+{
+    const QVector<VisibleRow> rows = viewport->visibleRows();
+    const qint64 first = rows.isEmpty() ? 0 : rows.first().line;
+    *selectedIndex = selected >= first && selected < first + rows.size() ? int(selected - first) : -1;
+    return rowTexts(rows);
+}
+
 void LogViewController::goTo(const Finding &finding)
 {
     ScopeTimer timer("LogViewController::goTo");

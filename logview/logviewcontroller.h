@@ -58,6 +58,11 @@ public:
     QStringList rowTexts(const QVector<VisibleRow> &rows) const;
     // Scrolls the caret into view.
     void ensureCaretVisible();
+    // Selects the start of `line` and scrolls it to the middle of the view.
+    void selectLine(qint64 line);
+    // The texts of the lines on screen and the selected line's place among them, as the strip
+    // decodes them; -1 when the selected line is not on screen.
+    QStringList shownLineTexts(int *selectedIndex) const;
     // Whether the caret's line is on screen whole.
     bool caretInView() const;
     bool caretOnLastLine() const;

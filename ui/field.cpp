@@ -1,5 +1,7 @@
 #include "ui/field.h"
 
+#include "history/parameterhistorywindow.h"
+#include "historycore/parameterhistory.h"
 #include "logstore/logtail.h"
 #include "logview/logviewcontroller.h"
 #include "searchcore/searchoptions.h"
@@ -20,6 +22,7 @@
 #include <QSlider>
 #include <QSplitterHandle>
 #include <QTextStream>
+#include <QPointer>
 #include <QTimer>
 
 namespace
@@ -57,6 +60,12 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     follow->setShortcut(Qt::Key_F10);
     follow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(follow);
+    history = new QAction(tr("Parameter History"), this);
+    history->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_H));
+    history->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    history->setVisible(false);
+    addAction(history);
+    connect(history, &QAction::triggered, this, &Field::openParameterHistory);
     tail = new LogTail(this);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("followNote"));
@@ -156,10 +165,12 @@ void Field::showView(bool large)
     LogViewController *behaviour = view->controller();
     behaviour->setDecodeMode(mode);
     behaviour->setId(id);
-    view->setExtraContextActions({follow});
+    view->setExtraContextActions({follow, history});
     view->widget()->installEventFilter(this);
     connect(behaviour, &LogViewController::visualizeLineSelected, ui->selectedLineDetailsEdit,
             &QPlainTextEdit::setPlainText);
+    connect(behaviour, &LogViewController::visualizeLineSelected, this,
+            &Field::offerParameterHistory);
     connect(behaviour, &LogViewController::activated, this, &Field::onFieldClicked);
     connect(behaviour, &LogViewController::searchFinished, this, &Field::searchFinished);
     connect(behaviour, &LogViewController::start, this, &Field::start);
@@ -325,6 +336,48 @@ void Field::stopFollowingAfterEdit()
         return;
     follow->setChecked(false);
     showNote(tr("Follow stopped: the text was edited."));
+}
+
+void Field::offerParameterHistory()
+{
+    int index = -1;
+    const QStringList lines = shown->controller()->shownLineTexts(&index);
+    selectedParameters = index >= 0 && !safetyFaultMode() ? parameterNumbersAt(lines, index)
+                                                          : QVector<quint32>();
+    history->setVisible(!selectedParameters.isEmpty());
+}
+
+ParameterHistoryWindow *Field::openParameterHistory()
+{
+    if (selectedParameters.isEmpty())
+        return nullptr;
+    auto *window = new ParameterHistoryWindow(selectedParameters.first(),
+                                              QFileInfo(fileName()).fileName(), this);
+    window->setWindowFlag(Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The window reads the panel's log as long as both are there; a log that grows adds rows,
+    // any other change of it starts the history anew.
+    const QPointer<LineSource> lines = shown->controller()->source();
+    const auto reader = [lines](qint64 first, qint64 count) {
+        return lines ? lines->lineTexts(first, count) : QStringList();
+    };
+    window->scan(reader, lines->lineCount());
+    connect(lines, &LineSource::changed, window, [window, lines, reader, counted = lines->lineCount()]() mutable {
+        if (!lines)
+            return;
+        const qint64 now = lines->lineCount();
+        if (now >= counted)
+            window->setLineCount(now);
+        else
+            window->scan(reader, now);
+        counted = now;
+    });
+    connect(window, &ParameterHistoryWindow::lineRequested, this, [this](qint64 line) {
+        shown->controller()->selectLine(line);
+        shown->widget()->setFocus();
+    });
+    window->show();
+    return window;
 }
 
 void Field::moveCursorToEnd()

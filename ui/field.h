@@ -9,6 +9,7 @@
 #include <memory>
 
 class LargeLogView;
+class ParameterHistoryWindow;
 class LogTail;
 class LogViewController;
 class LogViewWidget;
@@ -58,6 +59,10 @@ public:
     void moveCursorToEnd();
     // Follow: new lines of the file appear as it is written (context menu and F10).
     QAction *followAction() const { return follow; }
+    // "Parameter History" of the selected line's parameter (context menu and Ctrl+H); shown
+    // only on telegram lines that carry a parameter.
+    QAction *parameterHistoryAction() const { return history; }
+    ParameterHistoryWindow *openParameterHistory();
     bool isFollowing() const;
     QString followNote() const;
     QPushButton *closeButton() const;
@@ -103,10 +108,13 @@ private:
     void startTail(const QString &fileName);
     void followReset();
     void stopFollowingAfterEdit();
+    void offerParameterHistory();
 
     std::unique_ptr<Ui::Field> ui;
     LogViewWidget *shown = nullptr;
     QAction *follow;
+    QAction *history;
+    QVector<quint32> selectedParameters; // those the selected line carries
     LogTail *tail;
     QLabel *note;
     qint64 readOffset = 0; // bytes of the file the ordinary view shows

@@ -1,3 +1,4 @@
+#include "history/parameterhistorywindow.h"
 #include "logview/logviewcontroller.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
@@ -597,6 +598,50 @@ private slots:
         textLefts << field->largeLogView()->viewport()->x();
         QCOMPARE(textLefts.size(), 1);
         field->largeLogView()->openLog(QString());
+    }
+
+    void parameterHistoryFromALine_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("sample log", [](QTestData &) {});
+    }
+
+    // Offered on a telegram line with a parameter only; its window lists the parameter's lines,
+    // sorts by a header click, and a double-click on a row selects that line in the panel.
+    void parameterHistoryFromALine()
+    {
+        QFETCH(bool, large);
+        const QString sample =
+            qEnvironmentVariable("TELVANE_SOURCE_DIR") + QStringLiteral("/samples/dpv1-session.log");
+        Field *field = show(large, sample);
+        QVERIFY(field);
+        act(field, QStringLiteral("key Ctrl+Home"));
+        QTRY_VERIFY(!field->parameterHistoryAction()->isVisible());
+        act(field, QStringLiteral("click 2")); // a read request of parameter 1000
+        QTRY_VERIFY(field->parameterHistoryAction()->isVisible());
+        QTest::keyClick(field->view()->widget(), Qt::Key_H, Qt::ControlModifier);
+        auto *history = field->findChild<ParameterHistoryWindow *>();
+        QVERIFY(history);
+        QCOMPARE(history->parameter(), 1000u);
+        QTRY_VERIFY(!history->isScanning());
+        QTableView *table = history->tableView();
+        QAbstractItemModel *rows = table->model();
+        QVERIFY(rows->rowCount() >= 2);
+        QCOMPARE(rows->index(0, 0).data().toString(), QStringLiteral("3"));
+        QHeaderView *header = table->horizontalHeader();
+        const QPoint lineHeader(header->sectionViewportPosition(0) + 5, 5);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, lineHeader);
+        if (header->sortIndicatorOrder() == Qt::AscendingOrder)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, lineHeader);
+        const int last = rows->rowCount() - 1;
+        const qint64 lastLine = rows->index(0, 0).data().toLongLong();
+        QVERIFY2(lastLine > rows->index(last, 0).data().toLongLong(), "sorted by line, descending");
+        const QPoint centre = table->visualRect(rows->index(0, 2)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(field->view()->caretPosition(), (TextPosition{lastLine - 1, 0}));
+        QTRY_VERIFY(details(field).startsWith(QStringLiteral("Line %1").arg(lastLine)));
+        history->close();
     }
 
     void logsGoToTheViewThatFits_data()
