@@ -157,7 +157,7 @@ QString ParameterHistoryWindow::csvText() const
     for (int row = 0; row < sortedModel->rowCount(); ++row)
         rows.append(
             tableModel->rows().at(sortedModel->mapToSource(sortedModel->index(row, 0)).row()));
-    return historytext::csvTable(rows);
+    return historytext::csvTable(parameter(), rows);
 }
 
 void ParameterHistoryWindow::copyAsCsv()

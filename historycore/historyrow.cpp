@@ -1,5 +1,7 @@
 #include "historycore/historyrow.h"
 
+#include "telegram/telegramtable.h"
+
 #include <QCoreApplication>
 
 bool HistoryRow::isResponse() const
@@ -93,46 +95,20 @@ bool numericValue(const QString &value, double *number)
     return true;
 }
 
-QString csvField(const QString &text)
+QString csvTable(quint32 parameter, const HistoryRows &rows)
 {
-    bool quoted = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
-            c == QLatin1Char('\n')) {
-            quoted = true;
-            break;
-        }
-    }
-    if (!quoted)
-        return text;
-    QString field = text;
-    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + field + QLatin1Char('"');
-}
-
-QString csvRecord(const QStringList &fields)
-{
-    QString record;
-    for (int i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            record += QLatin1Char(',');
-        record += csvField(fields.at(i));
-    }
-    record += QLatin1String("\r\n");
-    return record;
-}
-
-QString csvTable(const HistoryRows &rows)
-{
-    QStringList fields;
-    for (int column = 0; column < ColumnCount; ++column)
-        fields << columnTitle(column);
-    QString table = csvRecord(fields);
+    using namespace telegramtable;
+    const QStringList &names = columnNames();
+    QString table = csvRecord({names.at(telegramtable::Line), names.at(telegramtable::Time),
+                               names.at(telegramtable::Protocol), names.at(telegramtable::Address),
+                               names.at(telegramtable::Kind), names.at(telegramtable::Direction),
+                               names.at(telegramtable::Parameter), names.at(telegramtable::Index),
+                               names.at(telegramtable::Value), names.at(telegramtable::Error)});
     for (const HistoryRow &row : rows) {
-        fields.clear();
-        for (int column = 0; column < ColumnCount; ++column)
-            fields << cell(row, column);
-        table += csvRecord(fields);
+        table += csvRecord({cell(row, Line), cell(row, Time), row.protocol, row.address,
+                            cell(row, Kind),
+                            row.isResponse() ? QStringLiteral("received") : QStringLiteral("sent"),
+                            QString::number(parameter), row.index, row.value, row.error});
     }
     return table;
 }

@@ -44,11 +44,8 @@ QString kindName(qint32 type);
 // texts, byte arrays, lists and empty values.
 bool numericValue(const QString &value, double *number = nullptr);
 
-// One CSV field after RFC 4180: quoted when it holds a comma, a double quote, CR or LF, with
-// double quotes doubled.
-QString csvField(const QString &text);
-// A CSV record: the fields joined by commas, ended by CRLF.
-QString csvRecord(const QStringList &fields);
-// The header and one record per row, in the given order.
-QString csvTable(const HistoryRows &rows);
+// The rows as CSV with the columns and quoting of telvane-decode's CSV (those of its columns a
+// history has: line, time, protocol, address, kind, direction, parameter, index, value, error),
+// a header first and one record per row, in the given order.
+QString csvTable(quint32 parameter, const HistoryRows &rows);
 } // namespace historytext
