@@ -6,7 +6,9 @@
 #include "searchcore/searchtext.h"
 #include "settings/scopetimer.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QThreadPool>
 #include <QClipboard>
 
 namespace
@@ -20,7 +22,11 @@ LogViewController::LogViewController(LogViewport *viewport, QObject *parent)
 {
 }
 
-LogViewController::~LogViewController() = default;
+LogViewController::~LogViewController()
+{
+    if (saving)
+        saving->store(true);
+}
 
 void LogViewController::setSource(LineSource *source)
 {
@@ -166,8 +172,77 @@ QString LogViewController::selectedText() const
 
 void LogViewController::copy()
 {
-    if (viewport->anchorPosition() != viewport->caretPosition())
-        QGuiApplication::clipboard()->setText(selectedText());
+    const TextPosition anchor = viewport->anchorPosition();
+    const TextPosition caret = viewport->caretPosition();
+    if (anchor == caret || !lines)
+        return;
+    if (qAbs(lines->positionOf(caret) - lines->positionOf(anchor)) > copyLimit) {
+        emit note(tr("The selection is too large to copy; \"Save Selection As...\" writes it "
+                     "to a file."));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(selectedText());
+}
+
+bool LogViewController::saveSelection(const QString &fileName)
+{
+    if (!lines)
+        return false;
+    const TextPosition anchor = viewport->anchorPosition();
+    const TextPosition caret = viewport->caretPosition();
+    const qint64 first = qMin(anchor, caret).line;
+    const qint64 last = qMax(anchor, caret).line;
+    if (saving)
+        saving->store(true);
+    qint64 from = 0, to = 0;
+    if (!lines->byteRange(first, last, &from, &to)) {
+        QFile out(fileName);
+        if (!out.open(QIODevice::WriteOnly))
+            return false;
+        for (qint64 line = first; line <= last; ++line)
+            out.write(lines->lineText(line).toUtf8() + '\n');
+        emit note(tr("Saved %1 lines to %2.").arg(last - first + 1).arg(fileName));
+        return out.error() == QFileDevice::NoError;
+    }
+    QFile probe(fileName);
+    if (!probe.open(QIODevice::WriteOnly))
+        return false;
+    probe.close();
+    // The bytes as the file holds them, copied by a worker; the note shows how far it is.
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    saving = stop;
+    const QPointer<LogViewController> self(this);
+    const QString logName = lines->title();
+    const qint64 lineCount = last - first + 1;
+    const auto tell = [self, stop](const QString &text) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, stop, text] {
+                if (self && !stop->load())
+                    emit self->note(text);
+            },
+            Qt::QueuedConnection);
+    };
+    QThreadPool::globalInstance()->start([logName, fileName, from, to, stop, tell, lineCount] {
+        QFile in(logName);
+        QFile out(fileName);
+        bool ok = in.open(QIODevice::ReadOnly) && in.seek(from) && out.open(QIODevice::WriteOnly);
+        QByteArray chunk;
+        int shown = -1;
+        for (qint64 done = 0; ok && done < to - from && !stop->load();) {
+            chunk = in.read(qMin<qint64>(qint64(1) << 20, to - from - done));
+            ok = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+            done += chunk.size();
+            const int percent = int(done * 100 / qMax<qint64>(1, to - from));
+            if (percent != shown) {
+                shown = percent;
+                tell(tr("Saving the selection... %1%").arg(percent));
+            }
+        }
+        tell(ok ? tr("Saved %1 lines to %2.").arg(lineCount).arg(fileName)
+                : tr("The selection could not be saved to %1.").arg(fileName));
+    });
+    return true;
 }
 
 void LogViewController::ensureCaretVisible()

@@ -10,6 +10,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+
 class SearchOptions;
 class SearchState;
 
@@ -53,7 +56,15 @@ public:
     void selectAll();
     // The selected text, lines joined by line feeds, as the ordinary view's copy gives it.
     QString selectedText() const;
+    // Copies the selection, unless it is larger than copyLimit characters: then the panel's
+    // note says to save it instead.
     void copy();
+    // Writes the selected lines, whole, to `fileName`: a file store's bytes from a worker thread
+    // with progress, the document's text at once. False when the file cannot be written.
+    bool saveSelection(const QString &fileName);
+    // Reading and joining 4 million characters takes the better part of 100 ms; a clipboard that
+    // holds more is more than the editors and mails a log is pasted into take in comfortably.
+    static constexpr qint64 copyLimit = 4000000;
     // The texts of `rows` as the strip decodes them.
     QStringList rowTexts(const QVector<VisibleRow> &rows) const;
     // Scrolls the caret into view.
@@ -84,6 +95,8 @@ signals:
     void foundBatch(const FoundBatch &batch);
     void findAllProgress(int percent);
     void end(qint64 count, bool cancelled);
+    // Something for the panel's note line: a copy refused, a save's progress or end.
+    void note(const QString &text);
 
 private:
     void step(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords, int direction);
@@ -103,4 +116,5 @@ private:
     // The selected line was announced before its text was there (a log still being read).
     bool detailsIncomplete = false;
     bool findAllRunning = false;
+    std::shared_ptr<std::atomic<bool>> saving; // set to stop the running save
 };

@@ -66,6 +66,13 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     history->setVisible(false);
     addAction(history);
     connect(history, &QAction::triggered, this, &Field::openParameterHistory);
+    saveSelection = new QAction(tr("Save Selection As..."), this);
+    connect(saveSelection, &QAction::triggered, this, [this] {
+        const QString target = QFileDialog::getSaveFileName(
+            window(), QString(), ApplicationSettings::instance().lastFileDialogPath());
+        if (!target.isEmpty() && !shown->controller()->saveSelection(target))
+            showNote(tr("The selection could not be saved to %1.").arg(target));
+    });
     tail = new LogTail(this);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("followNote"));
@@ -165,13 +172,14 @@ void Field::showView(bool large)
     LogViewController *behaviour = view->controller();
     behaviour->setDecodeMode(mode);
     behaviour->setId(id);
-    view->setExtraContextActions({follow, history});
+    view->setExtraContextActions({follow, history, saveSelection});
     view->widget()->installEventFilter(this);
     connect(behaviour, &LogViewController::visualizeLineSelected, ui->selectedLineDetailsEdit,
             &QPlainTextEdit::setPlainText);
     connect(behaviour, &LogViewController::visualizeLineSelected, this,
             &Field::offerParameterHistory);
     connect(behaviour, &LogViewController::activated, this, &Field::onFieldClicked);
+    connect(behaviour, &LogViewController::note, this, &Field::showNote);
     connect(behaviour, &LogViewController::searchFinished, this, &Field::searchFinished);
     connect(behaviour, &LogViewController::start, this, &Field::start);
     connect(behaviour, &LogViewController::foundBatch, this, &Field::foundBatch);

@@ -63,6 +63,8 @@ public:
     // only on telegram lines that carry a parameter.
     QAction *parameterHistoryAction() const { return history; }
     ParameterHistoryWindow *openParameterHistory();
+    // "Save Selection As...": the selected lines written to a file (context menu).
+    QAction *saveSelectionAction() const { return saveSelection; }
     bool isFollowing() const;
     QString followNote() const;
     QPushButton *closeButton() const;
@@ -114,6 +116,7 @@ private:
     LogViewWidget *shown = nullptr;
     QAction *follow;
     QAction *history;
+    QAction *saveSelection;
     QVector<quint32> selectedParameters; // those the selected line carries
     LogTail *tail;
     QLabel *note;

@@ -600,6 +600,36 @@ private slots:
         field->largeLogView()->openLog(QString());
     }
 
+    void copyAndSaveSelection_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("lines of a log", [](QTestData &) {});
+    }
+
+    // A selection past the copy limit is not copied, and the note says to save it; saving
+    // writes the selected lines whole, as the log holds them.
+    void copyAndSaveSelection()
+    {
+        QFETCH(bool, large);
+        const QByteArray line = QByteArray(99, 'x') + '\n';
+        Field *field = show(large, writeLog(numberedLines(5) + line.repeated(45000)));
+        QVERIFY(field);
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        act(field, QStringLiteral("key Ctrl+A"));
+        act(field, QStringLiteral("key Ctrl+C"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY(field->followNote().contains(QStringLiteral("Save Selection As")));
+
+        field->view()->select({1, 3}, {3, 2}, true);
+        const QString saved = tempRoot.filePath(QStringLiteral("saved-%1.log").arg(large));
+        QVERIFY(field->logView()->saveSelection(saved));
+        QTRY_VERIFY(field->followNote().startsWith(QStringLiteral("Saved 3 lines")));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("line 2\nline 3\nline 4\n"));
+        QVERIFY(!field->logView()->saveSelection(tempRoot.filePath(QStringLiteral("no/such/dir"))));
+    }
+
     void parameterHistoryFromALine_data()
     {
         QTest::addColumn<bool>("large");
