@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +29,21 @@ constexpr qint64 diskCheckBytes = qint64(16) << 20;
 // Of a log known to be too large for memory, only this much is unpacked before the worker
 // takes over: enough for a first screen.
 constexpr qint64 firstScreenBytes = qint64(1) << 20;
+
+// A gzip file ends with its unpacked size modulo 2^32, so that a log whose last member says it is
+// larger than some limit is at least that large; -1 when the end holds no plausible size.
+qint64 gzipSizeHint(const QString &path, qint64 packedSize)
+{
+    QFile file(path);
+    if (packedSize < 18 || !file.open(QIODevice::ReadOnly) || !file.seek(packedSize - 4))
+        return -1;
+    const QByteArray tail = file.read(4);
+    if (tail.size() != 4)
+        return -1;
+    const qint64 size = qFromLittleEndian<quint32>(tail.constData());
+    // Deflate unpacks to at most about 1032 times what it takes; a cut-off file ends elsewhere.
+    return size <= packedSize * 1032 ? size : -1;
+}
 
 bool writeAll(int fd, const char *data, qint64 size)
 {
@@ -135,8 +151,11 @@ bool UnpackedLog::start(const QString &archive, int index, qint64 memoryLimit)
         }
     }
     // A log the archive says is too large goes to the file after its first screen.
+    const qint64 size = entry.size >= 0 || reader->format() != ArchiveFormat::Gzip
+                            ? entry.size
+                            : gzipSizeHint(archive, stamp.size);
     qint64 keep = memoryLimit;
-    if (entry.size >= 0 && entry.size > memoryLimit && memoryLimit >= 0)
+    if (size > memoryLimit && memoryLimit >= 0)
         keep = qMin(memoryLimit, firstScreenBytes);
     std::atomic_bool full{false};
     UnpackOptions options;
