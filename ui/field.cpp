@@ -542,8 +542,11 @@ void Field::unpackEntry(const QString &fileName, int index, bool named)
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     unpacked = std::make_unique<UnpackedLog>();
+    // While the index runs, its end takes in what came meanwhile (below): the caret then counts
+    // as on the last line only when it is.
     const auto takeIn = [this] {
-        if (LargeLogView *large = largeLogView())
+        LargeLogView *large = largeLogView();
+        if (large && !large->isIndexing())
             large->followGrowth();
         showUnpackNote();
     };
@@ -568,7 +571,6 @@ void Field::unpackEntry(const QString &fileName, int index, bool named)
     content.clear();
     unpacked->releaseHead();
     if (large) {
-        // A pass of the index that ended before the last growth was written takes in the rest.
         const UnpackedLog *log = unpacked.get();
         connect(largeLogView()->source(), &LineSource::loaded, log, [this, log] {
             if (log->isRunning() || largeLogView()->store().fileSize() < log->bytesOut())

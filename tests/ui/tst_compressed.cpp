@@ -134,6 +134,8 @@ private slots:
         QVERIFY(field->openFile(path));
         QCOMPARE(field->largeLogView() != nullptr, large);
         QTRY_VERIFY(settled(field));
+        // Both views open at the first line, also while the rest is unpacked.
+        QCOMPARE(field->view()->caretPosition().line, qint64(0));
         QVERIFY2(shownText(field) == asShown(log),
                  qPrintable(firstDifference(shownText(field), asShown(log))));
         QCOMPARE(field->fileName(), path);
@@ -263,6 +265,7 @@ private slots:
         QVERIFY(field);
         QVERIFY(field->openFile(path));
         QTRY_VERIFY(settled(field));
+        QCOMPARE(field->view()->caretPosition().line, qint64(0));
         QVERIFY2(field->noteText().startsWith(note) &&
                      (note.isEmpty() == field->noteText().isEmpty()),
                  qPrintable(field->noteText()));
@@ -298,6 +301,7 @@ private slots:
             QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')));
         QTRY_VERIFY(field->logView()->source()->lineCount() > 1000);
         QTRY_VERIFY(settled(field));
+        QCOMPARE(field->view()->caretPosition().line, qint64(0));
         QCOMPARE(field->logView()->source()->lineCount(), qint64(100001));
         QCOMPARE(shownText(field), asShown(log));
         QCOMPARE(field->noteText(), QString());
