@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "archive/unpackedlog.h"
 #include "telegram/textlanguage.h"
 #include "ui/telvane.h"
 
@@ -47,6 +48,9 @@ int main(int argc, char *argv[])
     for (const int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/appicon/%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+
+    // What a run that ended without cleaning up (a crash, a kill) unpacked goes now.
+    UnpackedLog::removeStale();
 
     const CommandLine commandLine = readCommandLine(argc, argv);
     Telvane window(commandLine.safetyFaultMode, commandLine.language);

@@ -172,6 +172,7 @@ bool ArchiveReader::nextEntry(ArchiveEntry *entry)
     if (!reader || ended)
         return false;
     emptyStream = false;
+    entryOut = 0;
     if (first == First::Pending) {
         first = First::Taken;
         if (firstIsFile) {
@@ -212,6 +213,8 @@ UnpackResult ArchiveReader::unpack(const Writer &write, const UnpackOptions &opt
     UnpackResult result;
     if (!reader || emptyStream)
         return result;
+    // Offsets count from the entry's start; an earlier call may have unpacked its first bytes.
+    const qint64 entryStart = entryOut;
     // Blocks as libarchive holds them: archive_read_data would drop the bytes it gathered for
     // a call that then meets damage.
     const auto put = [&](const char *data, qint64 size) {
@@ -258,14 +261,14 @@ UnpackResult ArchiveReader::unpack(const Writer &write, const UnpackOptions &opt
         // A hole the archive leaves out reads as zero bytes.
         static const char zeros[4096] = {};
         bool going = true;
-        while (going && offset > result.bytesOut) {
-            going = put(zeros, qMin<qint64>(sizeof zeros, offset - result.bytesOut));
-        }
+        while (going && offset > entryStart + result.bytesOut)
+            going = put(zeros, qMin<qint64>(sizeof zeros, offset - entryStart - result.bytesOut));
         if (!going || !put(static_cast<const char *>(block), qint64(size)))
             break;
         if (options.progress)
             options.progress(result.bytesIn, result.bytesOut);
     }
+    entryOut = entryStart + result.bytesOut;
     return result;
 }
 

@@ -61,7 +61,8 @@ public:
     bool nextEntry(ArchiveEntry *entry);
 
     // The current entry's bytes in chunks as libarchive unpacks them (some tens of KiB each);
-    // `write` answers false when it cannot take one.
+    // `write` answers false when it cannot take one. A call after one that was stopped goes on
+    // where that one stopped.
     using Writer = std::function<bool(const char *data, qint64 size)>;
     UnpackResult unpack(const Writer &write, const UnpackOptions &options = UnpackOptions());
 
@@ -80,6 +81,7 @@ private:
     ArchiveEntry firstEntry;
     bool firstIsFile = false;
     bool emptyStream = false; // the current entry is an empty stream libarchive has no data for
+    qint64 entryOut = 0;      // bytes of the current entry unpacked by earlier calls
     bool ended = false;
     QString error;
 };

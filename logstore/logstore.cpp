@@ -10,6 +10,7 @@
 
 struct LogStore::State {
     QString fileName;
+    QString title;
     std::shared_ptr<LogFile> file;
     LogSnapshot snapshot; // as of the last signal
     // One thread runs the passes in turn and outlives them: a pass that has published its end
@@ -43,6 +44,7 @@ bool LogStore::open(const QString &fileName)
 {
     close();
     state->fileName = fileName;
+    state->title.clear();
     state->file = LogFile::open(fileName);
     if (!state->file) {
         emit failed();
@@ -135,6 +137,16 @@ std::shared_ptr<LogFile> LogStore::currentFile(LogSnapshot *snapshot) const
 QString LogStore::fileName() const
 {
     return state->fileName;
+}
+
+void LogStore::setTitle(const QString &title)
+{
+    state->title = title;
+}
+
+QString LogStore::title() const
+{
+    return state->title.isEmpty() ? state->fileName : state->title;
 }
 
 bool LogStore::isOpen() const

@@ -40,13 +40,16 @@ public:
     Refresh refresh();
 
     QString fileName() const;
+    // What the results pane heads a find-all with, when not the file's name (a log unpacked
+    // into a temporary file takes its archive's name); open() clears it.
+    void setTitle(const QString &title);
     bool isOpen() const;
     bool isIndexing() const;
     qint64 fileSize() const;     // as the indexer last saw it
     qint64 indexedBytes() const; // bytes the lines so far come from
     qint64 indexMemory() const;  // bytes held by the line index
 
-    QString title() const override { return fileName(); }
+    QString title() const override;
     bool isLoading() const override { return isIndexing(); }
     // Complete lines while indexing, all when done; without a file one empty line.
     qint64 lineCount() const override;

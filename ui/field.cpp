@@ -1,17 +1,21 @@
 #include "ui/field.h"
 
+#include "archive/unpackedlog.h"
 #include "history/parameterhistorywindow.h"
 #include "historycore/parameterhistory.h"
+#include "logstore/logstore.h"
 #include "logstore/logtail.h"
 #include "logview/logviewcontroller.h"
 #include "searchcore/searchoptions.h"
 #include "settings/applicationsettings.h"
 #include "telegram/telegramrecord.h"
+#include "ui/archiveentrychooser.h"
 #include "ui_field.h"
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -45,6 +49,15 @@ bool hasOverlongLine(const QString &text)
     return false;
 }
 
+// The text of unpacked bytes as the ordinary view reads a file.
+QString logText(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
+    return QTextStream(&buffer).readAll();
+}
+
 const QString activeFrameStyle = QStringLiteral("#frame{ border: 2px solid orange; }");
 const QString inactiveFrameStyle = QStringLiteral("#frame{ border: 2px solid lightgray; }");
 } // namespace
@@ -76,6 +89,7 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     tail = new LogTail(this);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("followNote"));
+    note->setWordWrap(true); // an archive's error can be long
     note->hide();
     ui->verticalLayout_2->insertWidget(3, note);
     connect(follow, &QAction::toggled, this, &Field::setFollowing);
@@ -288,6 +302,26 @@ QString Field::followNote() const
     return note->isHidden() ? QString() : note->text();
 }
 
+QString Field::noteText() const
+{
+    return followNote();
+}
+
+bool Field::isUnpacking() const
+{
+    return unpacked && unpacked->isRunning();
+}
+
+ArchiveEntryChooser *Field::archiveEntryChooser() const
+{
+    return chooser;
+}
+
+QString Field::unpackedFile() const
+{
+    return unpacked ? unpacked->filePath() : QString();
+}
+
 void Field::showNote(const QString &text)
 {
     // The note takes room from the view: a caret that was in view stays in view.
@@ -416,22 +450,41 @@ void Field::fillBrantelLogFilesToComboBox()
 
 bool Field::openFile(const QString &fileName)
 {
+    return openLog(fileName, QString());
+}
+
+void Field::selectInFileList(const QString &fileName)
+{
+    // This very call opens the file; the combo box must not open it a second time, neither
+    // when the first item added becomes current nor when the item is selected.
+    const QSignalBlocker blocker(ui->fileNameInput);
+    int index = ui->fileNameInput->findData(fileName);
+    if (index < 0) {
+        ui->fileNameInput->addItem(fileName, fileName);
+        index = ui->fileNameInput->findData(fileName);
+    }
+    ui->fileNameInput->setCurrentIndex(index);
+}
+
+bool Field::openLog(const QString &fileName, const QString &entryName)
+{
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
     // Only regular files: opening a FIFO or a device for reading could block the program.
     QFile file(fileName);
     const bool opened =
         QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly | QIODevice::Text);
-    if (opened) {
-        // This very call opens the file; the combo box must not open it a second time, neither
-        // when the first item added becomes current nor when the item is selected.
-        const QSignalBlocker blocker(ui->fileNameInput);
-        int index = ui->fileNameInput->findData(fileName);
-        if (index < 0) {
-            ui->fileNameInput->addItem(fileName, fileName);
-            index = ui->fileNameInput->findData(fileName);
-        }
-        ui->fileNameInput->setCurrentIndex(index);
+    if (opened)
+        selectInFileList(fileName);
+
+    // A compressed log, told by its content, is unpacked first.
+    closeArchive();
+    const ArchiveFormat format = opened ? detectArchiveFormat(fileName) : ArchiveFormat::Plain;
+    setCompressedLog(format != ArchiveFormat::Plain);
+    if (format != ArchiveFormat::Plain) {
+        openArchive(fileName, format == ArchiveFormat::Zip, entryName);
+        QGuiApplication::restoreOverrideCursor();
+        return true;
     }
 
     // The one place that decides which view a log gets.
@@ -443,15 +496,24 @@ bool Field::openFile(const QString &fileName)
         readOffset = file.pos();
         large = hasOverlongLine(content);
     }
+    showLog(fileName, large ? QString() : content, large);
+    if (follow->isChecked())
+        startTail(fileName);
+    QGuiApplication::restoreOverrideCursor();
+    return opened;
+}
+
+void Field::showLog(const QString &fileName, const QString &content, bool large,
+                    const QString &title)
+{
     showView(large);
     if (large) {
-        content.clear();
         if (!safetyFaultMode()) {
             // The strip comes when the indexer finds the marker.
             shown->setVisualizedTextAreaWidth(0);
             ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
         }
-        largeLogView()->openLog(fileName);
+        largeLogView()->openLog(fileName, title);
     } else {
         if (!safetyFaultMode()) {
             const bool telegramLog = content.contains(commMarker);
@@ -463,12 +525,150 @@ bool Field::openFile(const QString &fileName)
                 ui->visualizedAreaWidthSlider->setValue(
                     ui->visualizedAreaWidthSlider->minimum());
         }
-        textEdit()->setLogText(fileName, content);
+        textEdit()->setLogText(title.isEmpty() ? fileName : title, content);
     }
-    if (follow->isChecked())
-        startTail(fileName);
+}
+
+void Field::closeArchive()
+{
+    delete chooser;
+    // Its file goes; a view that still reads it keeps it open until it opens another.
+    unpacked.reset();
+}
+
+void Field::setCompressedLog(bool compressed)
+{
+    if (compressed)
+        follow->setChecked(false);
+    follow->setEnabled(!compressed);
+    follow->setText(compressed ? tr("Follow (not for compressed logs)") : tr("Follow"));
+    follow->setToolTip(compressed ? tr("A compressed log is unpacked once; Reload unpacks it "
+                                       "again when its file has changed.")
+                                  : QString());
+}
+
+void Field::openArchive(const QString &fileName, bool zip, const QString &entryName)
+{
+    if (!zip) {
+        unpackEntry(fileName, 0, false);
+        return;
+    }
+    QString error;
+    const QVector<ArchiveEntry> entries = listArchiveEntries(fileName, &error);
+    if (entries.isEmpty()) {
+        showLog(fileName, QString(), false);
+        showNote(error.isEmpty() ? tr("The archive holds no files.") : error);
+        return;
+    }
+    if (entries.size() == 1) {
+        unpackEntry(fileName, 0, false);
+        return;
+    }
+    // Reload keeps to the log shown.
+    for (int i = 0; i < entries.size(); ++i) {
+        if (!entryName.isEmpty() && entries.at(i).name == entryName) {
+            unpackEntry(fileName, i, true);
+            return;
+        }
+    }
+    showLog(fileName, QString(), false);
+    showNote(tr("Choose the logs to open from the archive."));
+    chooser = new ArchiveEntryChooser(this, fileName, entries, !safetyFaultMode());
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &QDialog::accepted, this, [this, fileName, list = chooser.data()] {
+        const QVector<int> chosen = list->chosenEntries();
+        if (chosen.isEmpty())
+            return;
+        unpackEntry(fileName, chosen.first(), true);
+        if (chosen.size() > 1)
+            emit archiveEntriesRequested(fileName, chosen.mid(1));
+    });
+    connect(chooser, &QDialog::rejected, this,
+            [this] { showNote(tr("No log of the archive was chosen; Reload lists them again.")); });
+    chooser->open();
+}
+
+bool Field::openArchiveEntry(const QString &fileName, int index)
+{
+    if (!QFileInfo(fileName).isFile())
+        return false;
+    selectInFileList(fileName);
+    closeArchive();
+    setCompressedLog(true);
+    unpackEntry(fileName, index, true);
+    return true;
+}
+
+void Field::unpackEntry(const QString &fileName, int index, bool named)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    unpacked = std::make_unique<UnpackedLog>();
+    // While the index runs, its end takes in what came meanwhile (below): the caret then counts
+    // as on the last line only when it is.
+    const auto takeIn = [this] {
+        LargeLogView *large = largeLogView();
+        if (large && !large->isIndexing())
+            large->followGrowth();
+        showUnpackNote();
+    };
+    connect(unpacked.get(), &UnpackedLog::grown, this, takeIn);
+    connect(unpacked.get(), &UnpackedLog::finished, this, takeIn);
+    // Small logs are held in memory and shown as any other; larger ones go on into a file.
+    const bool started = unpacked->start(fileName, index, largeLogLimit);
+    bool large = started && !unpacked->isWhole();
+    QString content;
+    if (started && !large) {
+        content = logText(unpacked->head());
+        large = hasOverlongLine(content);
+    }
+    if (large && !unpacked->continueToFile()) {
+        // No room for the file: what is in memory shows in the ordinary view.
+        large = false;
+        content = logText(unpacked->head());
+    }
+    const QString title =
+        named && started ? fileName + QLatin1Char('/') + unpacked->entryName() : fileName;
+    showLog(large ? unpacked->filePath() : fileName, large ? QString() : content, large, title);
+    content.clear();
+    unpacked->releaseHead();
+    if (large) {
+        const UnpackedLog *log = unpacked.get();
+        connect(largeLogView()->source(), &LineSource::loaded, log, [this, log] {
+            if (log->isRunning() || largeLogView()->store().fileSize() < log->bytesOut())
+                largeLogView()->followGrowth();
+        });
+    }
+    showUnpackNote();
     QGuiApplication::restoreOverrideCursor();
-    return opened;
+}
+
+void Field::showUnpackNote()
+{
+    if (!unpacked)
+        return;
+    if (unpacked->isRunning()) {
+        showNote(tr("Unpacking... %1%").arg(unpacked->percent()));
+        return;
+    }
+    const UnpackResult &result = unpacked->result();
+    switch (result.outcome) {
+    case UnpackResult::Complete:
+    case UnpackResult::Stopped:
+        note->hide();
+        break;
+    case UnpackResult::Damaged:
+        showNote(tr("Only part of the log could be unpacked. %1").arg(result.error));
+        break;
+    case UnpackResult::LimitReached:
+        showNote(tr("Only part of the log was unpacked, up to the limit of 20 times the free "
+                    "space of the temporary folder. %1")
+                     .arg(result.error));
+        break;
+    case UnpackResult::WriteFailed:
+    case UnpackResult::Unreadable:
+        showNote(result.error);
+        break;
+    }
 }
 
 bool Field::openFileAndMoveCursorToEnd(const QString &fileName)
@@ -482,7 +682,13 @@ bool Field::openFileAndMoveCursorToEnd(const QString &fileName)
 bool Field::reload()
 {
     fillBrantelLogFilesToComboBox();
-    const bool opened = openFile(ui->fileNameInput->currentText());
+    const QString name = ui->fileNameInput->currentText();
+    // A compressed log is unpacked again only when its file has changed; of a zip, the same
+    // log opens again.
+    const bool sameArchive = unpacked && unpacked->archive() == name;
+    const bool opened = sameArchive && !unpacked->archiveChanged()
+                            ? true
+                            : openLog(name, sameArchive ? unpacked->entryName() : QString());
     if (opened)
         moveCursorToEnd();
     return opened;

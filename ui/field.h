@@ -4,10 +4,13 @@
 #include "telegram/linedetails.h"
 
 #include <QFileDialog>
+#include <QPointer>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 #include <memory>
 
+class ArchiveEntryChooser;
 class LargeLogView;
 class ParameterHistoryWindow;
 class LogTail;
@@ -17,6 +20,7 @@ class QAction;
 class QLabel;
 class QPushButton;
 class SearchOptions;
+class UnpackedLog;
 class VisualizedTextEdit;
 
 namespace Ui
@@ -26,7 +30,9 @@ class Field;
 
 // One log panel: the log view, its details pane, the file list, reload, the strip-width slider.
 // A log opens in the ordinary view, or in the large-log view when it is too large for it; the
-// panel holds one of them at a time and hands on its search, find-all and activation.
+// panel holds one of them at a time and hands on its search, find-all and activation. A
+// compressed log (gzip, bzip2, xz, zstd, a zip's log) is unpacked: into memory when it is small,
+// else into a temporary file that the large-log view shows while a worker fills it.
 class Field : public QWidget
 {
     Q_OBJECT
@@ -69,9 +75,20 @@ public:
     QString followNote() const;
     QPushButton *closeButton() const;
 
+    // The note under the file list (follow's, or how unpacking went); empty when none shows.
+    QString noteText() const;
+    // Whether a compressed log is still being unpacked, and the temporary file it goes to (empty
+    // for a log that is not in one).
+    bool isUnpacking() const;
+    QString unpackedFile() const;
+    // The list of a zip's logs while the user chooses among them, else null.
+    ArchiveEntryChooser *archiveEntryChooser() const;
+
 public slots:
     bool openFile(const QString &fileName);
     bool openFileAndMoveCursorToEnd(const QString &fileName);
+    // Opens log `index` of the zip `fileName`, which the file list shows.
+    bool openArchiveEntry(const QString &fileName, int index);
     bool reload();
     void selectAndOpenFile();
     bool isSentByMe(const QPushButton *sender) const;
@@ -92,6 +109,8 @@ signals:
     void end(qint64 count, bool cancelled);
     // Another log view took the old one's place (a log of the other kind was opened).
     void viewReplaced(QWidget *view);
+    // The logs of a zip the user chose beyond the one this panel opens: each for a new panel.
+    void archiveEntriesRequested(const QString &fileName, const QVector<int> &entries);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -104,7 +123,16 @@ private slots:
 private:
     bool safetyFaultMode() const { return mode.safetyFaults; }
 
+    bool openLog(const QString &fileName, const QString &entryName);
+    void selectInFileList(const QString &fileName);
     void showView(bool large);
+    void showLog(const QString &fileName, const QString &content, bool large,
+                 const QString &title = QString());
+    void openArchive(const QString &fileName, bool zip, const QString &entryName);
+    void unpackEntry(const QString &fileName, int index, bool named);
+    void setCompressedLog(bool compressed);
+    void closeArchive();
+    void showUnpackNote();
     void showNote(const QString &text);
     void setFollowing(bool on);
     void startTail(const QString &fileName);
@@ -121,6 +149,8 @@ private:
     LogTail *tail;
     QLabel *note;
     qint64 readOffset = 0; // bytes of the file the ordinary view shows
+    std::unique_ptr<UnpackedLog> unpacked;
+    QPointer<ArchiveEntryChooser> chooser;
     const DecodeMode mode;
     bool active = false;
 

@@ -277,6 +277,7 @@ void Telvane::createFields(const QStringList &fileNames)
                     &SearchResultWindow::setSearchProgress);
             connect(field, &Field::end, results, &SearchResultWindow::onSearchEnd);
             connect(results, &SearchResultWindow::cancelRequested, field, &Field::cancelFindAll);
+            connect(field, &Field::archiveEntriesRequested, this, &Telvane::openArchiveEntries);
         }
         connect(field, &Field::viewReplaced, this, [this](QWidget *view) { watchDrops(view, this); });
         watchDrops(field, this);
@@ -292,6 +293,14 @@ void Telvane::createFields(const QStringList &fileNames)
             field->setActive(true);
             anyActive = true;
         }
+    }
+}
+
+void Telvane::openArchiveEntries(const QString &fileName, const QVector<int> &entries)
+{
+    for (const int entry : entries) {
+        createFields({QString()});
+        fields.back()->openArchiveEntry(fileName, entry);
     }
 }
 

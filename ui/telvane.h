@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
+#include <QVector>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,7 @@ private slots:
     void onAddFieldPushed();
     void closeField();
     void createFields(const QStringList &fileNames);
+    void openArchiveEntries(const QString &fileName, const QVector<int> &entries);
     void deactivateOtherFields();
     void onPushButtonShowOrHidePressed();
 

@@ -177,7 +177,7 @@ void LargeLogView::setSource(LineSource *source)
     logView->logReplaced();
 }
 
-bool LargeLogView::openLog(const QString &fileName)
+bool LargeLogView::openLog(const QString &fileName, const QString &title)
 {
     if (lines != logStore)
         setSource(logStore);
@@ -186,6 +186,7 @@ bool LargeLogView::openLog(const QString &fileName)
     gutterDigits = 1;
     progressPercent = 0;
     const bool opened = logStore->open(fileName);
+    logStore->setTitle(title);
     if (!opened)
         progressPercent = 100;
     verticalScrollBar()->setValue(0);
@@ -201,7 +202,7 @@ void LargeLogView::followGrowth()
     if (lines == logStore && logStore->refresh() == LogStore::Refresh::Reopen) {
         const TextPosition kept = caret;
         const int scroll = verticalScrollBar()->value();
-        openLog(fileName());
+        openLog(logStore->fileName(), logStore->title());
         if (!atEnd) {
             select(kept, kept, false);
             verticalScrollBar()->setValue(scroll);

@@ -32,8 +32,8 @@ public:
     LineSource *source() const { return lines; }
 
     // Starts indexing `fileName`; false when it is not a readable regular file (the view then
-    // shows one empty line).
-    bool openLog(const QString &fileName);
+    // shows one empty line). A `title` names the log in place of the file (LogStore::setTitle).
+    bool openLog(const QString &fileName, const QString &title = QString());
     // Takes in what a followed file gained: the new lines are indexed, and the view stays at
     // the end when the caret was on the last line. A file that shrank or was replaced is read
     // anew.

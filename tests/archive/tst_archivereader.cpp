@@ -198,6 +198,32 @@ private slots:
         QCOMPARE(unwritten.bytesOut, 0);
     }
 
+    // A stopped unpacking goes on where it stopped, without a gap, when called again.
+    void resumesAfterStop()
+    {
+        const QByteArray content = sampleLog.repeated(20000);
+        const QString path = write(QStringLiteral("log.gz"),
+                                   testsupport::packed(ArchiveFormat::Gzip, {{"log", content}}));
+        ArchiveReader reader;
+        ArchiveEntry entry;
+        QVERIFY(reader.open(path) && reader.nextEntry(&entry));
+        QByteArray out;
+        const auto collect = [&out](const char *data, qint64 size) {
+            out.append(data, int(size));
+            return true;
+        };
+        std::atomic_bool stop{false};
+        UnpackOptions options;
+        options.stop = &stop;
+        options.progress = [&stop](qint64, qint64) { stop = true; };
+        QCOMPARE(reader.unpack(collect, options).outcome, UnpackResult::Stopped);
+        QVERIFY(out.size() > 0 && out.size() < content.size());
+        const UnpackResult rest = reader.unpack(collect);
+        QCOMPARE(rest.outcome, UnpackResult::Complete);
+        QCOMPARE(out.size(), content.size());
+        QVERIFY(out == content);
+    }
+
     void unreadable()
     {
         QBuffer out;
