@@ -232,6 +232,15 @@ bool LogStore::containsCommMarker() const
     return state->file && state->snapshot.hasCommMarker;
 }
 
+LineSource::LineReader LogStore::concurrentReader() const
+{
+    if (!state->file)
+        return {};
+    return [file = state->file, snapshot = state->snapshot](qint64 first, qint64 count) {
+        return file->lineTexts(first, count, snapshot);
+    };
+}
+
 LineMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
                          const TextPosition &from, bool backward, qint64 stopLine) const
 {

@@ -14,6 +14,7 @@ class LogViewController;
 class LogViewWidget;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class SearchOptions;
 class VisualizedTextEdit;
@@ -59,7 +60,16 @@ public:
     // Follow: new lines of the file appear as it is written (context menu and F10).
     QAction *followAction() const { return follow; }
     bool isFollowing() const;
+    // The note line under the file list (follow, linked panels, go to, next error); empty while
+    // it is hidden.
     QString followNote() const;
+    // F8 and Shift+F8, also in the log view's context menu.
+    QAction *nextErrorAction() const { return nextError; }
+    QAction *previousErrorAction() const { return previousError; }
+    // Ctrl+G: a small input over the log view's top right corner for a line number or a time.
+    // Return goes there and closes it, Esc closes it; what cannot be read turns it red.
+    void openGoToInput();
+    QLineEdit *goToInput() const { return lineOrTime; }
     QPushButton *closeButton() const;
 
 public slots:
@@ -99,6 +109,10 @@ private:
 
     void showView(bool large);
     void showNote(const QString &text);
+    void showNavigationNote(const QString &text);
+    void placeGoToInput();
+    void goToTyped();
+    void closeGoToInput();
     void setFollowing(bool on);
     void startTail(const QString &fileName);
     void followReset();
@@ -109,6 +123,10 @@ private:
     QAction *follow;
     LogTail *tail;
     QLabel *note;
+    bool noteFromNavigation = false;
+    QAction *nextError;
+    QAction *previousError;
+    QLineEdit *lineOrTime;
     qint64 readOffset = 0; // bytes of the file the ordinary view shows
     const DecodeMode mode;
     bool active = false;
