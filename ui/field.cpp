@@ -179,6 +179,9 @@ void Field::showView(bool large)
     const bool replacing = shown != nullptr;
     if (replacing) {
         QWidget *old = ui->splitter->replaceWidget(0, view->widget());
+        // The splitter passes on the old view's visibility, and before the panel is first shown
+        // (a session's log opened at start) that was none.
+        view->widget()->show();
         disconnect(shown->controller(), nullptr, this, nullptr);
         delete old;
     }
