@@ -7,7 +7,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <deque>
+#include <string_view>
 
 namespace
 {
@@ -25,6 +27,9 @@ constexpr int pressReach = 3;
 const QString warnTag = QStringLiteral("[Warn]");
 const QString errorTag = QStringLiteral("[Error]");
 
+const char commBytes[] = "[Comm]";
+constexpr int commBytesLength = sizeof(commBytes) - 1;
+
 // A line's tag is its first bracketed word.
 bool isTagged(const QString &text)
 {
@@ -35,9 +40,36 @@ bool isTagged(const QString &text)
     return rest.startsWith(warnTag) || rest.startsWith(errorTag);
 }
 
+// The offset of "[Comm]" in a line of UTF-8 bytes (-1: none) and whether the line is tagged, in
+// one walk over its brackets.
+int readBrackets(const char *line, int length, bool *tagged)
+{
+    const std::string_view text(line, size_t(length));
+    *tagged = false;
+    const size_t first = text.find('[');
+    for (size_t open = first; open != std::string_view::npos; open = text.find('[', open + 1)) {
+        const std::string_view rest = text.substr(open);
+        if (rest.substr(0, commBytesLength) == commBytes)
+            return int(open);
+        if (open == first)
+            *tagged = rest.substr(0, 6) == "[Warn]" || rest.substr(0, 7) == "[Error]";
+    }
+    return -1;
+}
+
 bool isError(const TelegramRecord &record)
 {
     return record.type == ResponseError || !record.error.isEmpty();
+}
+
+// Line i of a block, without its line break.
+std::string_view lineOf(const LineSource::Utf8Lines &lines, int i)
+{
+    const char *line = lines.bytes.constData() + lines.starts.at(i);
+    int length = lines.starts.at(i + 1) - lines.starts.at(i);
+    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
+        --length;
+    return std::string_view(line, size_t(length));
 }
 
 void dropLast(std::vector<qint64> &lines, qint64 line)
@@ -45,18 +77,11 @@ void dropLast(std::vector<qint64> &lines, qint64 line)
     if (!lines.empty() && lines.back() == line)
         lines.pop_back();
 }
-
-// Decodes a telegram line into `record` as the strip does; true when it is an error line.
-bool decodesToError(TelegramLineDecoder &decoder, const QString &line, TelegramRecord &record)
-{
-    const int limit = LogViewController::decodedLineLimit;
-    decoder.decode(line.size() > limit ? line.left(limit) : line, record);
-    return isError(record);
-}
 } // namespace
 
-// The pass's place in the log and the decoder's state from line to line. Records the decoder may
-// still rewrite (fragments of a received telegram) are kept at their address until it is done.
+// The pass's place in the log and the decoder's state from line to line, which it reads as the
+// strip does (of a long line only its start). Records the decoder may still rewrite (fragments of
+// a received telegram) are kept at their address until it is done with them.
 struct ErrorMarks::Scan {
     TelegramLineDecoder decoder{false};
     std::deque<TelegramRecord> held;
@@ -64,59 +89,88 @@ struct ErrorMarks::Scan {
 
     int mark(const QString &line)
     {
-        if (line.contains(commMarker)) {
+        const int limit = LogViewController::decodedLineLimit;
+        return mark(line.contains(commMarker), isTagged(line), [&](TelegramRecord &record) {
+            decoder.decode(line.size() > limit ? line.left(limit) : line, record);
+        });
+    }
+
+    // A line of UTF-8 bytes, without its line break.
+    int mark(std::string_view line)
+    {
+        const int length = int(qMin<size_t>(line.size(), LogViewController::decodedLineLimit));
+        bool tagged = false;
+        const int marker = readBrackets(line.data(), length, &tagged);
+        return mark(marker >= 0, tagged, [&](TelegramRecord &record) {
+            decoder.decodeUtf8(line.data(), length, marker, record);
+        });
+    }
+
+    // The mark of a line that may still grow, without taking it in. The decoder's copy may
+    // rewrite held fragments as the decoder itself would; only what it says of this line counts.
+    template <typename Line> int peek(const Line &line) const
+    {
+        Scan probe;
+        probe.decoder = decoder;
+        return probe.mark(line);
+    }
+
+private:
+    template <typename Decode> int mark(bool telegram, bool tagged, Decode decode)
+    {
+        if (telegram) {
             held.emplace_back();
-            const bool error = decodesToError(decoder, line, held.back());
+            TelegramRecord &record = held.back();
+            decode(record);
+            const bool error = isError(record);
             // Only raw data can become a fragment the decoder comes back to.
-            if (held.back().type != Data)
+            if (record.type != Data)
                 held.pop_back();
             if (!decoder.holdsFragments())
                 held.clear();
             if (error)
                 return ErrorMark;
         }
-        return isTagged(line) ? TaggedMark : NoMark;
-    }
-
-    // The mark of a line that may still grow, without taking it in. A copy of the decoder may
-    // rewrite held fragments as the decoder itself would; only what it says of this line counts.
-    int peek(const QString &line) const
-    {
-        TelegramLineDecoder copy = decoder;
-        TelegramRecord record;
-        if (line.contains(commMarker) && decodesToError(copy, line, record))
-            return ErrorMark;
-        return isTagged(line) ? TaggedMark : NoMark;
+        return tagged ? TaggedMark : NoMark;
     }
 };
 
 struct ErrorMarks::Found {
+    explicit Found(const Scan &scan) : readLines(scan.next) {}
+
     std::vector<qint64> errors;
     std::vector<qint64> tagged;
-    qint64 readLines = 0;
+    qint64 readLines;
     qint64 provisionalLine = -1;
     int provisionalMark = NoMark;
     bool done = false;
 
-    void read(Scan &scan, const QStringList &texts)
+    void add(Scan &scan, int mark)
     {
-        for (const QString &text : texts) {
-            const int mark = scan.mark(text);
-            if (mark == ErrorMark)
-                errors.push_back(scan.next);
-            else if (mark == TaggedMark)
-                tagged.push_back(scan.next);
-            ++scan.next;
-        }
-        readLines = scan.next;
+        if (mark == ErrorMark)
+            errors.push_back(scan.next);
+        else if (mark == TaggedMark)
+            tagged.push_back(scan.next);
+        readLines = ++scan.next;
     }
 
-    void readLast(Scan &scan, const QStringList &last)
+    void read(Scan &scan, const QStringList &texts)
     {
-        if (!last.isEmpty()) {
-            provisionalLine = scan.next;
-            provisionalMark = scan.peek(last.first());
-        }
+        for (const QString &text : texts)
+            add(scan, scan.mark(text));
+    }
+
+    void read(Scan &scan, const LineSource::Utf8Lines &lines)
+    {
+        for (int i = 0; i + 1 < lines.starts.size(); ++i)
+            add(scan, scan.mark(lineOf(lines, i)));
+    }
+
+    // The last line, as it stands: its mark is provisional. The pass ends with it.
+    template <typename Line> void readLast(const Scan &scan, const Line &line)
+    {
+        provisionalLine = scan.next;
+        provisionalMark = scan.peek(line);
         done = true;
     }
 };
@@ -224,24 +278,27 @@ void ErrorMarks::schedule()
             Qt::QueuedConnection);
     };
     worker.start([scan = scan, reader, end, stopped = halt, post] {
-        Found found;
+        Found found(*scan);
         QElapsedTimer sinceReport;
         sinceReport.start();
         while (scan->next < end && !stopped->load()) {
             const qint64 count = qMin(batchLines, end - scan->next);
-            const QStringList texts = reader(scan->next, count);
-            found.read(*scan, texts);
-            if (texts.size() < count)
+            const LineSource::Utf8Lines block = reader(scan->next, count);
+            found.read(*scan, block);
+            if (block.starts.size() <= count)
                 break; // the file changed under the pass; the view reads it anew
             if (sinceReport.elapsed() >= reportIntervalMs) {
                 post(found);
-                found = Found();
+                found = Found(*scan);
                 sinceReport.restart();
             }
         }
         if (stopped->load())
             return;
-        found.readLast(*scan, scan->next == end ? reader(end, 1) : QStringList());
+        const LineSource::Utf8Lines last = reader(end, 1);
+        if (scan->next == end && last.starts.size() == 2)
+            found.readLast(*scan, lineOf(last, 0));
+        found.done = true;
         post(found);
     });
 }
@@ -253,12 +310,11 @@ void ErrorMarks::runSlice()
     QElapsedTimer timer;
     timer.start();
     const qint64 end = lines->lineCount() - 1;
-    Found found;
+    Found found(*scan);
     while (scan->next < end && timer.elapsed() < sliceMs)
         found.read(*scan, lines->lineTexts(scan->next, qMin(sliceLines, end - scan->next)));
-    found.readLines = scan->next;
     if (scan->next >= end)
-        found.readLast(*scan, lines->lineTexts(end, 1));
+        found.readLast(*scan, lines->lineText(end));
     else
         slices->start();
     take(found);

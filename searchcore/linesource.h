@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QByteArray>
 #include <QStringList>
+#include <QVector>
 #include <functional>
 
 // The lines of one log as a log view reads them, whatever holds them: the ordinary view's
@@ -38,10 +40,16 @@ public:
     // In UTF-16 units; what a view scrolls sideways over.
     virtual qint64 longestLineLength() const = 0;
 
+    // Lines as UTF-8 bytes, read together: line i is bytes [starts[i], starts[i + 1]), its line
+    // break included where it has one.
+    struct Utf8Lines {
+        QByteArray bytes;
+        QVector<int> starts;
+    };
     // Reads `count` lines from `first` on, as they were when it was made, from any thread: for a
     // pass over a whole log in a worker. Empty when the lines can only be read where the source
     // lives.
-    using LineReader = std::function<QStringList(qint64 first, qint64 count)>;
+    using LineReader = std::function<Utf8Lines(qint64 first, qint64 count)>;
     virtual LineReader concurrentReader() const { return {}; }
 
     // The match QTextDocument::find gives from `from`, looking at lines up to `stopLine`
