@@ -118,42 +118,47 @@ int main(int argc, char *argv[])
                 lines, QFileInfo(first).size() / 1e6, marks->errorLines().size(),
                 marks->taggedLines().size(), passMs, stall, readMs, passMs / readMs,
                 verdict(passMs <= 5000 && stall <= 50));
+    std::fflush(stdout);
 
     // Moves of the leader's selected line to places all over its log.
     leader->setActive(true);
     window->linkPanelsButton()->setChecked(true);
     QApplication::processEvents();
     QRandomGenerator random(7);
+    int followed = 0;
     const auto moveOnce = [&](bool linked) {
         const qint64 before = follower->logView()->selectedLine();
         const qint64 to = random.bounded(int(leader->logView()->source()->lineCount()));
-        return millisecondsOf([&] {
+        const double ms = millisecondsOf([&] {
             leader->logView()->showLine(to);
+            // The link follows once the event loop runs, the details of both views after it.
+            QApplication::processEvents();
             QApplication::processEvents();
             if (linked) {
-                while (follower->logView()->selectedLine() == before)
-                    QApplication::processEvents();
-                QApplication::processEvents(); // the details
                 follower->view()->widget()->repaint();
                 follower->view()->visualizedTextWidget()->repaint();
             }
             leader->view()->widget()->repaint();
             leader->view()->visualizedTextWidget()->repaint();
         });
+        followed += follower->logView()->selectedLine() != before;
+        return ms;
     };
     std::vector<double> linkedMoves, aloneMoves;
     for (int i = 0; i < 50; ++i)
         linkedMoves.push_back(moveOnce(true));
+    const int linkedFollowed = followed;
     window->linkPanelsButton()->setChecked(false);
     for (int i = 0; i < 50; ++i)
         aloneMoves.push_back(moveOnce(false));
     const double linkedMedian = median(linkedMoves), linkedWorst = percentile(linkedMoves, 95);
     const double alone = median(aloneMoves);
-    std::printf("a move in one of two linked %d-line logs until the other has moved and painted: "
-                "median %.2f ms, p95 %.2f ms (limit 20); floor: the move alone %.2f ms, ratio "
-                "%.2f: %s\n",
-                lines, linkedMedian, linkedWorst, alone, linkedMedian / alone,
-                verdict(linkedWorst <= 20));
+    std::printf("a move in one of two linked %d-line logs until the other has moved and painted "
+                "(%d of 50 moved it): median %.2f ms, p95 %.2f ms (limit 20); floor: the move "
+                "alone %.2f ms, ratio %.2f: %s\n",
+                lines, linkedFollowed, linkedMedian, linkedWorst, alone, linkedMedian / alone,
+                verdict(linkedWorst <= 20 && linkedFollowed > 40));
+    std::fflush(stdout);
 
     // The mark column, over the big log and over a short one.
     QWidget *bigColumn = leader->view()->errorMarkWidget();
