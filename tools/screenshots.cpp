@@ -6,6 +6,7 @@
 #include "ui/telvane.h"
 #include "view/logviewwidget.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -107,7 +108,7 @@ bool linkedWindow(const QString &logFolder, const QString &out)
 {
     const QStringList logs{logFolder + QStringLiteral("bus-a.log"),
                            logFolder + QStringLiteral("bus-b.log")};
-    if (!writeGeneratedLog(logs.at(0), 20000, 3) || !writeGeneratedLog(logs.at(1), 20000, 5))
+    if (!writeGeneratedLog(logs.at(0), 3000, 3) || !writeGeneratedLog(logs.at(1), 3000, 5))
         return fail(QStringLiteral("cannot write the generated logs"));
     {
         QSettings settings(QStringLiteral("Velmora Drives"), QCoreApplication::applicationName());
