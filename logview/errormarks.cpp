@@ -166,12 +166,11 @@ struct ErrorMarks::Found {
             add(scan, scan.mark(lineOf(lines, i)));
     }
 
-    // The last line, as it stands: its mark is provisional. The pass ends with it.
+    // The last line, as it stands: its mark is provisional.
     template <typename Line> void readLast(const Scan &scan, const Line &line)
     {
         provisionalLine = scan.next;
         provisionalMark = scan.peek(line);
-        done = true;
     }
 };
 
@@ -311,12 +310,19 @@ void ErrorMarks::runSlice()
     timer.start();
     const qint64 end = lines->lineCount() - 1;
     Found found(*scan);
-    while (scan->next < end && timer.elapsed() < sliceMs)
-        found.read(*scan, lines->lineTexts(scan->next, qMin(sliceLines, end - scan->next)));
-    if (scan->next >= end)
-        found.readLast(*scan, lines->lineText(end));
-    else
+    bool read = true;
+    while (scan->next < end && read && timer.elapsed() < sliceMs) {
+        const QStringList texts = lines->lineTexts(scan->next, qMin(sliceLines, end - scan->next));
+        found.read(*scan, texts);
+        read = !texts.isEmpty();
+    }
+    if (scan->next < end && read) {
         slices->start();
+    } else {
+        if (scan->next == end)
+            found.readLast(*scan, lines->lineText(end));
+        found.done = true;
+    }
     take(found);
 }
 

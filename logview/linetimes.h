@@ -29,8 +29,10 @@ public:
     qint64 timeOf(qint64 line);
     // The first line that carries a time; -1 when none does (as far as looked: see noTimes()).
     qint64 firstTimedLine();
-    // Whether the whole log was looked through without finding a time.
+    // Whether the whole log was looked through without finding a time, and how many of its
+    // lines were.
     bool noTimes();
+    qint64 linesLookedThrough() const { return lookedThrough; }
     // The last line whose time is at or before `time`. A binary search whose probes take the
     // time of the nearest timed line at or above them, so a stretch out of order only moves the
     // answer to a line at or before `time` whose next line is after it.

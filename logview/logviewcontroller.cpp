@@ -386,7 +386,7 @@ TimePlace LogViewController::goToTime(qint64 time)
         setNote(times.noTimes() ? tr("No times in this log: it stays where it is.")
                                 : tr("No times in the first %L1 lines of this log: it stays where "
                                      "it is.")
-                                      .arg(lines ? lines->lineCount() : 0));
+                                      .arg(times.linesLookedThrough()));
         return place;
     }
     showLine(place.line);

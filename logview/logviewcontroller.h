@@ -83,7 +83,6 @@ public:
     // A line number from 1, or a time: "HH:mm:ss[.zzz]" on the day of the log's first time, or
     // a date and time as the log writes them. False for anything else; the view stays.
     bool goToLineOrTime(const QString &typed);
-    LineTimes &lineTimes() { return times; }
 
     ErrorMarks *errorMarks() const { return marks; }
     // Selects the next error line (backward: the previous one), wrapping around at the ends.
