@@ -863,6 +863,11 @@ private slots:
             row << markedLog() << QStringList{"Shift+F8", "Shift+F8", "Shift+F8", "Shift+F8"}
                 << QList<qint64>{70, 40, 5, 70};
         });
+        addForBothViews("to an unfinished last line", [](QTestData &row) {
+            row << markedLog() + stamp(20000) +
+                       " [Comm] DPV1 Received from slave 3: [FF 82 00 01 44 01 00 02]"
+                << QStringList{"Shift+F8", "F8"} << QList<qint64>{100, 5};
+        });
         addForBothViews("no error line", [](QTestData &row) {
             row << numberedLines(30, "[Warn] tagged, no error") << QStringList{"F8"}
                 << QList<qint64>{0};
