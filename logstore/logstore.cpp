@@ -245,7 +245,8 @@ LineSource::LineReader LogStore::concurrentReader() const
         const qint64 to = file->lineEnd(first + count - 1, snapshot);
         lines.starts.reserve(int(count) + 1);
         // In one read where the bytes are the text's UTF-8, else line by line through the text.
-        if (file->isUtf8() && to - from <= LogFile::batchBytes && file->read(from, to, &lines.bytes)) {
+        if (file->isUtf8() && to - from <= LogFile::batchBytes &&
+            file->read(from, to, &lines.bytes)) {
             for (qint64 line = first; line < first + count; ++line)
                 lines.starts.append(int(file->index.byteOffset(line) - from));
         } else {

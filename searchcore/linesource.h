@@ -3,9 +3,9 @@
 #include "searchcore/finding.h"
 #include "searchcore/textposition.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QByteArray>
 #include <QStringList>
 #include <QVector>
 #include <functional>

@@ -4,11 +4,11 @@
 // tail delivers it); floors: reading those lines' bytes from the file, and a bare
 // QPlainTextEdit holding the same log appending the same text. Then the CPU time a followed
 // file that does not change costs over 5 s, in both views.
-#include "settings/applicationsettings.h"
 #include "bench/benchsupport.h"
 #include "logstore/logstore.h"
 #include "logview/errormarks.h"
 #include "logview/logviewcontroller.h"
+#include "settings/applicationsettings.h"
 #include "ui/field.h"
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
