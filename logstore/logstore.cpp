@@ -244,6 +244,35 @@ bool LogStore::containsCommMarker() const
     return state->file && state->snapshot.hasCommMarker;
 }
 
+LineSource::LineReader LogStore::concurrentReader() const
+{
+    if (!state->file)
+        return {};
+    return [file = state->file, snapshot = state->snapshot](qint64 first, qint64 count) {
+        Utf8Lines lines;
+        count = std::min(count, snapshot.lineCount - first);
+        if (first < 0 || count <= 0)
+            return lines;
+        const qint64 from = file->index.byteOffset(first);
+        const qint64 to = file->lineEnd(first + count - 1, snapshot);
+        lines.starts.reserve(int(count) + 1);
+        // In one read where the bytes are the text's UTF-8, else line by line through the text.
+        if (file->isUtf8() && to - from <= LogFile::batchBytes &&
+            file->read(from, to, &lines.bytes)) {
+            for (qint64 line = first; line < first + count; ++line)
+                lines.starts.append(int(file->index.byteOffset(line) - from));
+        } else {
+            lines.bytes.clear();
+            for (const QString &text : file->lineTexts(first, count, snapshot)) {
+                lines.starts.append(lines.bytes.size());
+                lines.bytes += text.toUtf8() + '\n';
+            }
+        }
+        lines.starts.append(lines.bytes.size());
+        return lines;
+    };
+}
+
 LineMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
                          const TextPosition &from, bool backward, qint64 stopLine) const
 {

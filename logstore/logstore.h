@@ -66,6 +66,8 @@ public:
     qint64 expectedLineCount() const override;
     // "[Comm]" anywhere in the text, case-sensitive.
     bool containsCommMarker() const override;
+    // The lines indexed so far, from any thread; they stay readable while the file is reopened.
+    LineReader concurrentReader() const override;
 
     LineMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
                    const TextPosition &from, bool backward, qint64 stopLine = -1) const override;

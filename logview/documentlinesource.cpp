@@ -199,6 +199,7 @@ const QString &DocumentLineSource::searchedText() const
 
 void DocumentLineSource::followTextChange(int position, int removed, int added)
 {
+    emit changedFrom(document->findBlock(position).blockNumber());
     if (!rawTextValid)
         return;
     if (removed == 0 && position == rawText.size()) {

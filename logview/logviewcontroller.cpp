@@ -1,5 +1,6 @@
 #include "logview/logviewcontroller.h"
 
+#include "logview/errormarks.h"
 #include "searchcore/linesource.h"
 #include "searchcore/searchoptions.h"
 #include "searchcore/searchstate.h"
@@ -10,15 +11,44 @@
 #include <QGuiApplication>
 #include <QThreadPool>
 #include <QClipboard>
+#include <QGuiApplication>
+#include <QRegularExpression>
 
 namespace
 {
 // Copying millions of lines at once would take the whole log into memory several times.
 constexpr qint64 copiedLineLimit = 2000000;
+constexpr qint64 dayMs = 24 * 3600 * 1000;
+
+// A time of day typed as "HH:mm:ss[.zzz]", in ms; -1 when it is not one.
+qint64 typedTimeOfDay(const QString &typed)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{1,2}):([0-9]{2}):([0-9]{2})(?:[.,]([0-9]{1,3}))?$"));
+    const QRegularExpressionMatch match = form.match(typed);
+    if (!match.hasMatch())
+        return -1;
+    const int hours = match.captured(1).toInt();
+    const int minutes = match.captured(2).toInt();
+    const int seconds = match.captured(3).toInt();
+    if (hours > 23 || minutes > 59 || seconds > 59)
+        return -1;
+    // Fractions of a second, as a log line's: ".5" is half a second.
+    const int milliseconds = match.captured(4).leftJustified(3, QLatin1Char('0')).toInt();
+    return ((hours * 60 + minutes) * 60 + seconds) * qint64(1000) + milliseconds;
+}
+
+// A date and time typed as a log line writes them; linetime::none when it is not one.
+qint64 typedDateTime(const QString &typed)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^[0-9]{4}-[0-9]{2}-[0-9]{2}[ T][0-9]{2}:[0-9]{2}:[0-9]{2}(?:[.,][0-9]+)?$"));
+    return form.match(typed).hasMatch() ? linetime::lineTime(typed) : linetime::none;
+}
 } // namespace
 
 LogViewController::LogViewController(LogViewport *viewport, QObject *parent)
-    : QObject(parent), viewport(viewport), state(new SearchState(this))
+    : QObject(parent), viewport(viewport), state(new SearchState(this)), marks(new ErrorMarks(this))
 {
 }
 
@@ -38,6 +68,8 @@ void LogViewController::setSource(LineSource *source)
     }
     lines = source;
     state->clearNotFoundText();
+    times.setSource(source);
+    marks->setSource(source);
     if (!lines)
         return;
     connect(lines, &LineSource::changed, this, &LogViewController::onSourceChanged);
@@ -55,6 +87,7 @@ void LogViewController::onSourceChanged()
 {
     // Text that was found nowhere may be there now.
     state->clearNotFoundText();
+    times.forget();
     if (detailsIncomplete) {
         detailsDue = true;
         scheduleDetails();
@@ -66,10 +99,16 @@ void LogViewController::caretMoved()
     const qint64 line = viewport->caretPosition().line;
     if (line == selected && !detailsDue)
         return;
+    const bool moved = line != selected;
     selected = line;
     detailsDue = true;
     viewport->selectedLineChanged();
     scheduleDetails();
+    if (!moved)
+        return;
+    if (noteShown && !navigating)
+        setNote(QString());
+    emit selectedLineMoved();
 }
 
 void LogViewController::logReplaced()
@@ -77,6 +116,8 @@ void LogViewController::logReplaced()
     selected = viewport->caretPosition().line;
     detailsDue = true;
     state->clearNotFoundText();
+    times.forget();
+    marks->restart();
     viewport->selectedLineChanged();
     scheduleDetails();
 }
@@ -397,4 +438,102 @@ void LogViewController::goTo(const Finding &finding)
     viewport->select(start, end, true);
     // The match's line a little above the middle of the view.
     viewport->scrollToLine(end.line - viewport->visibleLineCount() / 2);
+}
+
+void LogViewController::setNote(const QString &text)
+{
+    noteShown = !text.isEmpty();
+    emit noteChanged(text);
+}
+
+void LogViewController::showLine(qint64 line)
+{
+    if (!lines)
+        return;
+    line = qBound<qint64>(0, line, lines->lineCount() - 1);
+    navigating = true;
+    if (noteShown)
+        setNote(QString());
+    viewport->select({line, 0}, {line, 0}, true);
+    viewport->scrollToLine(line - viewport->visibleLineCount() / 2);
+    navigating = false;
+}
+
+qint64 LogViewController::selectedLineTime()
+{
+    return selected < 0 ? linetime::none : times.timeOf(selected);
+}
+
+qint64 LogViewController::timeToLinkBy()
+{
+    const qint64 time = selectedLineTime();
+    if (time == linetime::none)
+        setNote(tr("The selected line has no time: the linked panels stay where they are."));
+    return time;
+}
+
+TimePlace LogViewController::goToTime(qint64 time)
+{
+    const TimePlace place = times.place(time);
+    if (place.where == TimePlace::NoTimes) {
+        setNote(times.noTimes() ? tr("No times in this log: it stays where it is.")
+                                : tr("No times in the first %L1 lines of this log: it stays where "
+                                     "it is.")
+                                      .arg(times.linesLookedThrough()));
+        return place;
+    }
+    showLine(place.line);
+    if (place.where == TimePlace::BeforeStart) {
+        setNote(tr("%1 is before this log's first time, %2: the first line is selected.")
+                    .arg(linetime::format(time),
+                         linetime::format(times.timeOf(times.firstTimedLine()))));
+    } else if (place.where == TimePlace::AfterEnd) {
+        setNote(tr("%1 is after this log's last time, %2: the last line is selected.")
+                    .arg(linetime::format(time), linetime::format(times.timeOf(place.line))));
+    }
+    return place;
+}
+
+bool LogViewController::goToLineOrTime(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    if (number.match(text).hasMatch()) {
+        bool ok = false;
+        const qint64 line = text.toLongLong(&ok);
+        showLine(ok ? line - 1 : LLONG_MAX / 2);
+        return true;
+    }
+    qint64 time = typedDateTime(text);
+    if (time == linetime::none) {
+        const qint64 timeOfDay = typedTimeOfDay(text);
+        if (timeOfDay < 0)
+            return false;
+        // On the day of the log's first time.
+        const qint64 first = times.timeOf(times.firstTimedLine());
+        time = first == linetime::none ? timeOfDay
+                                       : first - (first % dayMs + dayMs) % dayMs + timeOfDay;
+    }
+    goToTime(time);
+    return true;
+}
+
+void LogViewController::goToNextError(bool backward)
+{
+    const qint64 line = marks->nextError(selected, backward);
+    if (line < 0) {
+        setNote(marks->isComplete()
+                    ? tr("No error line in this log.")
+                    : tr("No error line found so far; the log is still being read."));
+        return;
+    }
+    showLine(line);
+}
+
+void LogViewController::pressMarkColumn(int y, int height)
+{
+    const qint64 line = marks->lineAt(y, height);
+    if (line >= 0)
+        showLine(line);
+    emit activated();
 }

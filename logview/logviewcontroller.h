@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logview/linetimes.h"
 #include "logview/logviewport.h"
 #include "searchcore/finding.h"
 #include "searchcore/linesource.h"
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <memory>
 
+class ErrorMarks;
 class SearchOptions;
 class SearchState;
 
@@ -81,6 +83,30 @@ public:
     // Telegrams and fault records are short; of a longer line only this much is decoded.
     static constexpr int decodedLineLimit = 10000;
 
+    // The panel that shows this view is the active one: its moves lead linked panels.
+    void setActive(bool on) { active = on; }
+    bool isActive() const { return active; }
+
+    // Selects `line` (its start, no text selected) in the middle of the view.
+    void showLine(qint64 line);
+    // The time of the selected line, or linetime::none.
+    qint64 selectedLineTime();
+    // The same for the views linked to this one; when there is none, the note says so.
+    qint64 timeToLinkBy();
+    // Selects the last line whose time is at or before `time`, in the middle of the view; the
+    // note says when the time is outside the log's or the log has none (then nothing moves).
+    TimePlace goToTime(qint64 time);
+    // A line number from 1, or a time: "HH:mm:ss[.zzz]" on the day of the log's first time, or
+    // a date and time as the log writes them. False for anything else; the view stays.
+    bool goToLineOrTime(const QString &typed);
+
+    ErrorMarks *errorMarks() const { return marks; }
+    // Selects the next error line (backward: the previous one), wrapping around at the ends.
+    void goToNextError(bool backward);
+    // A press at pixel row `y` of the mark column `height` pixels high selects the line marked
+    // there, or the nearest within a few pixels.
+    void pressMarkColumn(int y, int height);
+
 public slots:
     void search(const SearchOptions &options);
     void findAll(const QString &keyword, Qt::CaseSensitivity caseSensitivity);
@@ -97,6 +123,10 @@ signals:
     void end(qint64 count, bool cancelled);
     // Something for the panel's note line: a copy refused, a save's progress or end.
     void note(const QString &text);
+    // The selected line moved to another line.
+    void selectedLineMoved();
+    // What the panel's note line says of the last move; empty: nothing (any more).
+    void noteChanged(const QString &text);
 
 private:
     void step(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords, int direction);
@@ -104,6 +134,7 @@ private:
     void emitDetails();
     void onSourceChanged();
     void onFound(const FoundBatch &batch);
+    void setNote(const QString &text);
 
     LogViewport *viewport;
     QPointer<LineSource> lines;
@@ -117,4 +148,10 @@ private:
     bool detailsIncomplete = false;
     bool findAllRunning = false;
     std::shared_ptr<std::atomic<bool>> saving; // set to stop the running save
+    bool active = false;
+    LineTimes times;
+    ErrorMarks *marks;
+    // The move under way was asked for (go to, link, next error): it keeps the note it gives.
+    bool navigating = false;
+    bool noteShown = false;
 };

@@ -3,9 +3,12 @@
 #include "searchcore/finding.h"
 #include "searchcore/textposition.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+#include <functional>
 
 // The lines of one log as a log view reads them, whatever holds them: the ordinary view's
 // document, or the file store of large logs. Line numbers are 0-based; positions count UTF-16
@@ -37,6 +40,18 @@ public:
     // In UTF-16 units; what a view scrolls sideways over.
     virtual qint64 longestLineLength() const = 0;
 
+    // Lines as UTF-8 bytes, read together: line i is bytes [starts[i], starts[i + 1]), its line
+    // break included where it has one.
+    struct Utf8Lines {
+        QByteArray bytes;
+        QVector<int> starts;
+    };
+    // Reads `count` lines from `first` on, as they were when it was made, from any thread: for a
+    // pass over a whole log in a worker. Empty when the lines can only be read where the source
+    // lives.
+    using LineReader = std::function<Utf8Lines(qint64 first, qint64 count)>;
+    virtual LineReader concurrentReader() const { return {}; }
+
     // The match QTextDocument::find gives from `from`, looking at lines up to `stopLine`
     // (inclusive; -1: to the end, or the start when backward).
     virtual LineMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
@@ -63,6 +78,9 @@ public:
 signals:
     // Any change of the text: growth, an edit, another file read in its place.
     void changed();
+    // Before changed(): the lines above `line` are as they were. A source that only grows, until
+    // another log takes its place, need not send it.
+    void changedFrom(qint64 line);
     void loadProgressChanged(int percent);
     void loaded();
     void found(const FoundBatch &batch);

@@ -9,6 +9,7 @@ const QString fileNamesKey = QStringLiteral("FileNames");
 const QString lastFileDialogPathKey = QStringLiteral("LastFileDialogPath");
 const QString mainWindowGeometryKey = QStringLiteral("mainWindowGeometry");
 const QString visualizedAreaWidthKey = QStringLiteral("VisualizedAreaWidth");
+const QString linkPanelsByTimeKey = QStringLiteral("LinkPanelsByTime");
 constexpr int defaultVisualizedAreaWidth = 400;
 
 // Taken before main runs and kept for the whole run.
@@ -73,6 +74,16 @@ void ApplicationSettings::setVisualizedAreaWidth(int width)
     // would have the store rewritten, and the disk waited for, every time.
     if (value(visualizedAreaWidthKey).toString() != QString::number(width))
         setValue(visualizedAreaWidthKey, width);
+}
+
+bool ApplicationSettings::linkPanelsByTime() const
+{
+    return value(linkPanelsByTimeKey, false).toBool();
+}
+
+void ApplicationSettings::setLinkPanelsByTime(bool on)
+{
+    setValue(linkPanelsByTimeKey, on);
 }
 
 const QFont &ApplicationSettings::textFont()

@@ -34,6 +34,10 @@ public:
     int visualizedAreaWidth() const;
     void setVisualizedAreaWidth(int width);
 
+    // "Link Panels by Time"; off until switched on.
+    bool linkPanelsByTime() const;
+    void setLinkPanelsByTime(bool on);
+
     static const QFont &textFont();
 
 private:

@@ -1,8 +1,12 @@
 // telvane-screenshots: drives the main window over the sample logs and saves the README's
 // pictures. Settings and the log folder live in a throwaway folder, never the user's own.
+#include "logview/logviewcontroller.h"
+#include "tools/loggenerator.h"
 #include "ui/field.h"
 #include "ui/telvane.h"
+#include "view/logviewwidget.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -98,6 +102,30 @@ bool logWindow(const QString &logFolder, const QString &out)
     return grabTo(*window, out + QStringLiteral("/find-all.png"));
 }
 
+// Two generated logs of one session side by side, linked by time: F8 selects the left log's
+// first error line and the right one follows; both show their error marks.
+bool linkedWindow(const QString &logFolder, const QString &out)
+{
+    const QStringList logs{logFolder + QStringLiteral("bus-a.log"),
+                           logFolder + QStringLiteral("bus-b.log")};
+    if (!writeGeneratedLog(logs.at(0), 3000, 3) || !writeGeneratedLog(logs.at(1), 3000, 5))
+        return fail(QStringLiteral("cannot write the generated logs"));
+    {
+        QSettings settings(QStringLiteral("Velmora Drives"), QCoreApplication::applicationName());
+        settings.setValue(QStringLiteral("FileNames"), logs.join(QLatin1Char(';')));
+        settings.setValue(QStringLiteral("LinkPanelsByTime"), true);
+    }
+    const std::unique_ptr<Telvane> window = showWindow(false);
+    if (!window || window->panels().size() != 2)
+        return fail(QStringLiteral("the two generated logs did not open"));
+    Field *left = window->panels().at(0);
+    settle();
+    for (int i = 0; i < 3; ++i)
+        left->nextErrorAction()->trigger();
+    left->view()->widget()->setFocus();
+    return grabTo(*window, out + QStringLiteral("/linked-panels.png"));
+}
+
 bool faultWindow(const QString &samples, const QString &out)
 {
     const std::unique_ptr<Telvane> window = showWindow(true);
@@ -161,7 +189,7 @@ int main(int argc, char *argv[])
     }
 
     const QString logFolder = Field::logFolder();
-    const bool ok =
-        copySamples(samples, logFolder) && logWindow(logFolder, out) && faultWindow(samples, out);
+    const bool ok = copySamples(samples, logFolder) && logWindow(logFolder, out) &&
+                    linkedWindow(logFolder, out) && faultWindow(samples, out);
     return ok ? 0 : 1;
 }

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitterHandle>
@@ -110,6 +111,36 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     connect(tail, &LogTail::vanished, this,
             [this] { showNote(tr("The file is gone; following waits for it to come back.")); });
     connect(tail, &LogTail::returned, note, &QWidget::hide);
+
+    // Only in the context menu: the main window's F8 and Shift+F8 trigger them for the active
+    // panel.
+    nextError = new QAction(tr("Next Error"), this);
+    nextError->setShortcut(Qt::Key_F8);
+    previousError = new QAction(tr("Previous Error"), this);
+    previousError->setShortcut(Qt::SHIFT + Qt::Key_F8);
+    for (QAction *action : {nextError, previousError})
+        action->setShortcutContext(Qt::WidgetShortcut);
+    connect(nextError, &QAction::triggered, this,
+            [this] { shown->controller()->goToNextError(false); });
+    connect(previousError, &QAction::triggered, this,
+            [this] { shown->controller()->goToNextError(true); });
+
+    lineOrTime = new QLineEdit(this);
+    lineOrTime->setObjectName(QStringLiteral("goToInput"));
+    lineOrTime->setPlaceholderText(tr("Line or time"));
+    lineOrTime->setToolTip(
+        tr("A line number, a time HH:mm:ss[.zzz] on the log's first day, or a date "
+           "and time yyyy-MM-dd HH:mm:ss[.zzz]"));
+    lineOrTime->hide();
+    auto *closeGoTo = new QAction(lineOrTime);
+    closeGoTo->setShortcut(Qt::Key_Escape);
+    closeGoTo->setShortcutContext(Qt::WidgetShortcut);
+    lineOrTime->addAction(closeGoTo);
+    connect(closeGoTo, &QAction::triggered, this, &Field::closeGoToInput);
+    connect(lineOrTime, &QLineEdit::returnPressed, this, &Field::goToTyped);
+    // Red until the text changes.
+    connect(lineOrTime, &QLineEdit::textEdited, this,
+            [this] { lineOrTime->setPalette(QPalette()); });
     ui->selectedLineDetailsEdit->setFont(ApplicationSettings::textFont());
     showView(false);
 
@@ -178,6 +209,9 @@ void Field::showView(bool large)
     const bool replacing = shown != nullptr;
     if (replacing) {
         QWidget *old = ui->splitter->replaceWidget(0, view->widget());
+        // The splitter passes on the old view's visibility, and before the panel is first shown
+        // (a session's log opened at start) that was none.
+        view->widget()->show();
         disconnect(shown->controller(), nullptr, this, nullptr);
         delete old;
     }
@@ -186,7 +220,11 @@ void Field::showView(bool large)
     LogViewController *behaviour = view->controller();
     behaviour->setDecodeMode(mode);
     behaviour->setId(id);
-    view->setExtraContextActions({follow, history, saveSelection});
+    behaviour->setActive(active);
+    view->setErrorMarksShown(!safetyFaultMode());
+    view->setExtraContextActions(
+        safetyFaultMode() ? QList<QAction *>{follow}
+                          : QList<QAction *>{follow, history, saveSelection, nextError, previousError});
     view->widget()->installEventFilter(this);
     connect(behaviour, &LogViewController::visualizeLineSelected, ui->selectedLineDetailsEdit,
             &QPlainTextEdit::setPlainText);
@@ -199,6 +237,7 @@ void Field::showView(bool large)
     connect(behaviour, &LogViewController::foundBatch, this, &Field::foundBatch);
     connect(behaviour, &LogViewController::findAllProgress, this, &Field::findAllProgress);
     connect(behaviour, &LogViewController::end, this, &Field::end);
+    connect(behaviour, &LogViewController::noteChanged, this, &Field::showNavigationNote);
     if (replacing)
         emit viewReplaced(view->widget());
 }
@@ -246,6 +285,7 @@ QString Field::fileName() const
 void Field::setActive(bool active)
 {
     this->active = active;
+    shown->controller()->setActive(active);
     ui->frame->setStyleSheet(active ? activeFrameStyle : inactiveFrameStyle);
 }
 
@@ -322,8 +362,58 @@ QString Field::unpackedFile() const
     return unpacked ? unpacked->filePath() : QString();
 }
 
+void Field::showNavigationNote(const QString &text)
+{
+    if (text.isEmpty()) {
+        if (noteFromNavigation)
+            note->hide();
+        return;
+    }
+    showNote(text);
+    noteFromNavigation = true;
+}
+
+void Field::openGoToInput()
+{
+    lineOrTime->setPalette(QPalette());
+    placeGoToInput();
+    lineOrTime->show();
+    lineOrTime->raise();
+    lineOrTime->selectAll();
+    lineOrTime->setFocus(Qt::ShortcutFocusReason);
+}
+
+void Field::placeGoToInput()
+{
+    // Over the top right corner of the text, clear of the strip and the scroll bar.
+    const QWidget *view = shown->widget();
+    const QPoint viewAt = view->mapTo(this, QPoint(0, 0));
+    const int width = qMin(220, view->width() / 2);
+    const int right = viewAt.x() + shown->visualizedTextWidget()->x();
+    lineOrTime->setGeometry(right - width - 4, viewAt.y() + 4, width,
+                            lineOrTime->sizeHint().height());
+}
+
+void Field::goToTyped()
+{
+    if (!shown->controller()->goToLineOrTime(lineOrTime->text())) {
+        QPalette red = lineOrTime->palette();
+        red.setColor(QPalette::Text, Qt::red);
+        lineOrTime->setPalette(red);
+        return;
+    }
+    closeGoToInput();
+}
+
+void Field::closeGoToInput()
+{
+    lineOrTime->hide();
+    shown->widget()->setFocus(Qt::ShortcutFocusReason);
+}
+
 void Field::showNote(const QString &text)
 {
+    noteFromNavigation = false;
     // The note takes room from the view: a caret that was in view stays in view.
     const bool keepCaret = shown->controller()->caretInView();
     note->setText(text);
@@ -751,6 +841,8 @@ void Field::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     updateVisualizedAreaSlider();
+    if (lineOrTime->isVisible())
+        placeGoToInput();
 }
 
 void Field::showEvent(QShowEvent *event)

@@ -18,6 +18,7 @@ class LogViewController;
 class LogViewWidget;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class SearchOptions;
 class UnpackedLog;
@@ -72,7 +73,16 @@ public:
     // "Save Selection As...": the selected lines written to a file (context menu).
     QAction *saveSelectionAction() const { return saveSelection; }
     bool isFollowing() const;
+    // The note line under the file list (follow, linked panels, go to, next error); empty while
+    // it is hidden.
     QString followNote() const;
+    // F8 and Shift+F8, also in the log view's context menu.
+    QAction *nextErrorAction() const { return nextError; }
+    QAction *previousErrorAction() const { return previousError; }
+    // Ctrl+G: a small input over the log view's top right corner for a line number or a time.
+    // Return goes there and closes it, Esc closes it; what cannot be read turns it red.
+    void openGoToInput();
+    QLineEdit *goToInput() const { return lineOrTime; }
     QPushButton *closeButton() const;
 
     // The note under the file list (follow's, or how unpacking went); empty when none shows.
@@ -134,6 +144,10 @@ private:
     void closeArchive();
     void showUnpackNote();
     void showNote(const QString &text);
+    void showNavigationNote(const QString &text);
+    void placeGoToInput();
+    void goToTyped();
+    void closeGoToInput();
     void setFollowing(bool on);
     void startTail(const QString &fileName);
     void followReset();
@@ -148,6 +162,10 @@ private:
     QVector<quint32> selectedParameters; // those the selected line carries
     LogTail *tail;
     QLabel *note;
+    bool noteFromNavigation = false;
+    QAction *nextError;
+    QAction *previousError;
+    QLineEdit *lineOrTime;
     qint64 readOffset = 0; // bytes of the file the ordinary view shows
     std::unique_ptr<UnpackedLog> unpacked;
     QPointer<ArchiveEntryChooser> chooser;

@@ -1,10 +1,11 @@
 #include "ui/telvane.h"
 
-#include "settings/applicationsettings.h"
+#include "logview/timelink.h"
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
 #include "searchcore/finding.h"
+#include "settings/applicationsettings.h"
 #include "ui/field.h"
 #include "ui_telvane.h"
 #include "view/logviewwidget.h"
@@ -78,7 +79,8 @@ void watchDrops(QWidget *root, QObject *filter)
 } // namespace
 
 Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
-    : safetyFaultMode(safetyFaultMode), ui(std::make_unique<Ui::TelvaneClass>()), language(language)
+    : safetyFaultMode(safetyFaultMode), ui(std::make_unique<Ui::TelvaneClass>()),
+      timeLink(new TimeLink(this)), language(language)
 {
     ui->setupUi(this);
     ui->searchResults->hide();
@@ -105,6 +107,12 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
                     if (Field *field = fieldById(finding.fieldId))
                         field->goTo(finding);
                 });
+        QCheckBox *link = ui->checkBoxLinkPanels;
+        link->setChecked(ApplicationSettings::instance().linkPanelsByTime());
+        connect(link, &QCheckBox::toggled, this, [this](bool on) {
+            ApplicationSettings::instance().setLinkPanelsByTime(on);
+            timeLink->setEnabled(on);
+        });
         QStringList fileNames = ApplicationSettings::instance().fileNames();
         if (fileNames.isEmpty())
             fileNames << QString();
@@ -114,10 +122,13 @@ Telvane::Telvane(bool safetyFaultMode, TextLanguage language)
     } else {
         ui->addFieldPushButton->hide();
         ui->checkBoxSaveSessionSettings->hide();
+        ui->checkBoxLinkPanels->hide();
         ui->widgetSearch->hide();
         createFields(QStringList{QString()});
     }
     addKeys();
+    // Once the panels are there, so that they follow the active one at once.
+    timeLink->setEnabled(ui->checkBoxLinkPanels->isChecked());
 }
 
 void Telvane::addKeys()
@@ -162,6 +173,20 @@ void Telvane::addKeys()
         // The X button's own click, so that the panel closes exactly as it does by mouse.
         if (Field *field = activeField())
             field->closeButton()->click();
+    });
+    addKey(QKeySequence(Qt::CTRL + Qt::Key_L), this, Qt::WindowShortcut,
+           [this] { ui->checkBoxLinkPanels->toggle(); });
+    addKey(QKeySequence(Qt::Key_F8), this, Qt::WindowShortcut, [this] {
+        if (Field *field = activeField())
+            field->nextErrorAction()->trigger();
+    });
+    addKey(QKeySequence(Qt::SHIFT + Qt::Key_F8), this, Qt::WindowShortcut, [this] {
+        if (Field *field = activeField())
+            field->previousErrorAction()->trigger();
+    });
+    addKey(QKeySequence(Qt::CTRL + Qt::Key_G), this, Qt::WindowShortcut, [this] {
+        if (Field *field = activeField())
+            field->openGoToInput();
     });
     // Only while the search text has the focus; elsewhere Esc keeps its usual meaning.
     addKey(QKeySequence(Qt::Key_Escape), bar->searchTextEdit(), Qt::WidgetShortcut, [this] {
@@ -248,6 +273,11 @@ SearchBar *Telvane::searchBar() const
     return ui->searchBar;
 }
 
+QAbstractButton *Telvane::linkPanelsButton() const
+{
+    return ui->checkBoxLinkPanels;
+}
+
 Field *Telvane::activeField() const
 {
     for (Field *field : fields) {
@@ -279,7 +309,11 @@ void Telvane::createFields(const QStringList &fileNames)
             connect(results, &SearchResultWindow::cancelRequested, field, &Field::cancelFindAll);
             connect(field, &Field::archiveEntriesRequested, this, &Telvane::openArchiveEntries);
         }
-        connect(field, &Field::viewReplaced, this, [this](QWidget *view) { watchDrops(view, this); });
+        connect(field, &Field::viewReplaced, this, [this, field](QWidget *view) {
+            watchDrops(view, this);
+            timeLink->addView(field->logView());
+        });
+        timeLink->addView(field->logView());
         watchDrops(field, this);
         ui->fieldsHorizontalSplitter->addWidget(field);
         fields.push_back(field);

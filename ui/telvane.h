@@ -10,9 +10,11 @@
 #include <vector>
 
 class Field;
+class QAbstractButton;
 class QDropEvent;
 class SearchBar;
 class SearchResultWindow;
+class TimeLink;
 
 namespace Ui
 {
@@ -38,6 +40,8 @@ public:
     SearchBar *searchBar() const;
     // The panel that runs search requests and the panel keys; null when none is active.
     Field *activeField() const;
+    // "Link Panels by Time" (Ctrl+L).
+    QAbstractButton *linkPanelsButton() const;
 
     const bool safetyFaultMode;
 
@@ -63,6 +67,7 @@ private:
     void openDroppedFiles(QStringList files, Field *target);
 
     std::unique_ptr<Ui::TelvaneClass> ui;
+    TimeLink *timeLink;
     bool resultsHiddenWithPanels = false;
     const TextLanguage language;
 

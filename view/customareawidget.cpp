@@ -1,6 +1,8 @@
 #include "view/customareawidget.h"
 
+#include "logview/logviewcontroller.h"
 #include "settings/applicationsettings.h"
+#include "view/errormarkarea.h"
 #include "view/linenumberarea.h"
 #include "view/visualizedtextarea.h"
 #include "view/visualizedtextedit.h"
@@ -40,4 +42,16 @@ void LineNumberArea::paintEvent(QPaintEvent *event)
 void VisualizedTextArea::paintEvent(QPaintEvent *event)
 {
     textEdit->visualizedTextAreaPaintEvent(event);
+}
+
+void ErrorMarkArea::paintEvent(QPaintEvent *event)
+{
+    textEdit->errorMarkAreaPaintEvent(event);
+}
+
+void ErrorMarkArea::mousePressEvent(QMouseEvent *event)
+{
+    textEdit->setFocus(Qt::MouseFocusReason);
+    if (event->button() == Qt::LeftButton)
+        textEdit->controller()->pressMarkColumn(event->pos().y(), height());
 }

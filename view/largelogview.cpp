@@ -1,6 +1,7 @@
 #include "view/largelogview.h"
 
 #include "logstore/logstore.h"
+#include "logview/errormarks.h"
 #include "logview/logviewcontroller.h"
 #include "settings/applicationsettings.h"
 #include "view/visualizationpainter.h"
@@ -28,12 +29,14 @@ bool isWordCharacter(QChar c)
 }
 } // namespace
 
-// The gutter and the strip: they paint through the view and hand presses and wheel turns on.
+// The gutter, the strip and the column of error marks: they paint through the view; a press in
+// the gutter or the strip goes to the line drawn beside it, one in the marks to the line marked.
 class LargeLogSideArea : public QWidget
 {
 public:
-    LargeLogSideArea(LargeLogView *view, bool isGutter)
-        : QWidget(view), view(view), isGutter(isGutter)
+    enum Kind { Gutter, Strip, Marks };
+
+    LargeLogSideArea(LargeLogView *view, Kind kind) : QWidget(view), view(view), kind(kind)
     {
         setFont(ApplicationSettings::textFont());
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -42,13 +45,21 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override
     {
-        if (isGutter)
+        if (kind == Gutter)
             view->paintGutter(event);
-        else
+        else if (kind == Strip)
             view->paintStrip();
+        else
+            view->paintMarks();
     }
     void mousePressEvent(QMouseEvent *event) override
     {
+        if (kind == Marks) {
+            view->setFocus(Qt::MouseFocusReason);
+            if (event->button() == Qt::LeftButton)
+                view->controller()->pressMarkColumn(event->pos().y(), height());
+            return;
+        }
         // The start of the line drawn beside the press, as a press in the text there.
         QMouseEvent forwarded(event->type(), QPointF(0, event->localPos().y()), event->button(),
                               event->buttons(), event->modifiers());
@@ -58,7 +69,7 @@ protected:
 
 private:
     LargeLogView *view;
-    bool isGutter;
+    Kind kind;
 };
 
 // One line as it is laid out on screen: all of it when short, else the stretch around the
@@ -129,8 +140,10 @@ private:
 
 LargeLogView::LargeLogView(QWidget *parent)
     : QAbstractScrollArea(parent), logStore(new LogStore(this)),
-      logView(new LogViewController(this, this)), gutter(new LargeLogSideArea(this, true)),
-      strip(new LargeLogSideArea(this, false)),
+      logView(new LogViewController(this, this)),
+      gutter(new LargeLogSideArea(this, LargeLogSideArea::Gutter)),
+      strip(new LargeLogSideArea(this, LargeLogSideArea::Strip)),
+      marks(new LargeLogSideArea(this, LargeLogSideArea::Marks)),
       stripWidth(ApplicationSettings::instance().visualizedAreaWidth()), normalPalette(palette())
 {
     setSource(logStore);
@@ -145,6 +158,7 @@ LargeLogView::LargeLogView(QWidget *parent)
     foundPalette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::red);
     foundPalette.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
 
+    connect(logView->errorMarks(), &ErrorMarks::changed, marks, qOverload<>(&QWidget::update));
     updateGeometries();
     logView->announceSelectedLine();
 }
@@ -326,8 +340,20 @@ int LargeLogView::lineNumberAreaWidth() const
 int LargeLogView::shownStripWidth() const
 {
     const int room = width() - 2 * frameWidth() - verticalScrollBar()->sizeHint().width() -
-                     lineNumberAreaWidth() - 100;
+                     lineNumberAreaWidth() - errorMarkColumnWidth() - 100;
     return qBound(0, stripWidth, qMax(0, room));
+}
+
+int LargeLogView::errorMarkColumnWidth() const
+{
+    return marks->isVisibleTo(this) ? errorMarkWidth : 0;
+}
+
+void LargeLogView::setErrorMarksShown(bool shown)
+{
+    marks->setVisible(shown);
+    logView->errorMarks()->setEnabled(shown);
+    updateGeometries();
 }
 
 void LargeLogView::setVisualizedTextAreaWidth(int width)
@@ -340,13 +366,15 @@ void LargeLogView::setVisualizedTextAreaWidth(int width)
 void LargeLogView::updateGeometries()
 {
     const int gutterWidth = lineNumberAreaWidth();
-    const QMargins margins(gutterWidth, 0, shownStripWidth(), 0);
+    const QMargins margins(gutterWidth, 0, shownStripWidth() + errorMarkColumnWidth(), 0);
     if (viewportMargins() != margins)
         setViewportMargins(margins);
     const QRect cr = contentsRect();
     gutter->setGeometry(cr.left(), cr.top(), gutterWidth, cr.height());
-    strip->setGeometry(cr.left() + gutterWidth + viewport()->width(), cr.top(), shownStripWidth(),
-                       cr.height());
+    const int stripLeft = cr.left() + gutterWidth + viewport()->width();
+    strip->setGeometry(stripLeft, cr.top(), shownStripWidth(), cr.height());
+    marks->setGeometry(stripLeft + shownStripWidth(), cr.top(), errorMarkColumnWidth(),
+                       viewport()->height());
     updateScrollBars();
 }
 
@@ -464,6 +492,11 @@ void LargeLogView::paintStrip()
     const QVector<VisibleRow> rows = rowsWithin(strip->height());
     paintVisualization(strip, font(), lineHeight(), rows, logView->rowTexts(rows),
                        logView->selectedLine(), logView->mode());
+}
+
+void LargeLogView::paintMarks()
+{
+    paintErrorMarks(marks, logView->errorMarks()->rows(marks->height()));
 }
 
 TextPosition LargeLogView::atX(qint64 line, qreal x) const

@@ -57,6 +57,8 @@ public:
     bool hasSelection() const { return anchor != caret; }
     QWidget *lineNumberWidget() const override { return gutter; }
     QWidget *visualizedTextWidget() const override { return strip; }
+    QWidget *errorMarkWidget() const override { return marks; }
+    void setErrorMarksShown(bool shown) override;
     QRect caretRect() const override;
 
     TextPosition anchorPosition() const override { return anchor; }
@@ -95,6 +97,8 @@ private:
     void updateScrollBars();
     void paintGutter(QPaintEvent *event);
     void paintStrip();
+    void paintMarks();
+    int errorMarkColumnWidth() const;
     int topOffset(qint64 firstLine) const;
     int rowHeight(qint64 line) const;
     qint64 lastFirstLine() const;
@@ -117,6 +121,7 @@ private:
     LogViewController *logView;
     QWidget *gutter;
     QWidget *strip;
+    QWidget *marks;
     QMenu *contextMenu = nullptr;
     TextPosition caret;
     TextPosition anchor;

@@ -29,4 +29,10 @@ public:
     // The side areas: line numbers at the left, decoded telegrams at the right.
     virtual QWidget *lineNumberWidget() const = 0;
     virtual QWidget *visualizedTextWidget() const = 0;
+    // The column of error marks between the strip and the vertical scroll bar, as high as the
+    // text; shown unless switched off (the safety-fault view), when it takes no room and no
+    // pass reads the log for it.
+    virtual QWidget *errorMarkWidget() const = 0;
+    virtual void setErrorMarksShown(bool shown) = 0;
+    static constexpr int errorMarkWidth = 8;
 };

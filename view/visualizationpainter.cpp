@@ -22,6 +22,12 @@ const QColor selectedRowColor = QColor(Qt::yellow).lighter(160);
 const QColor gutterBackground(228, 228, 228, 255);
 const QColor gutterForeground(128, 128, 128, 255);
 
+const QColor markColumnBackground(240, 240, 240);
+const QColor errorMarkColor(214, 24, 24);
+const QColor taggedMarkColor(236, 172, 64);
+// A mark is this many pixel rows high, centred on its row, so that a single line shows.
+constexpr int markHeight = 3;
+
 // Blanks under the icon of a row, shared by every view; it only ever grows.
 QString &iconSpacer()
 {
@@ -203,5 +209,21 @@ void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
         }
         rowText += text.tail;
         rowPainter.draw(painter, 4, row.top, areaWidth, lineHeight, rowText);
+    }
+}
+
+void paintErrorMarks(QWidget *column, const QVector<MarkRow> &rows)
+{
+    QPainter painter(column);
+    painter.fillRect(column->rect(), markColumnBackground);
+    const int width = column->width();
+    const int above = markHeight / 2;
+    for (int y = 0; y < rows.size(); ++y) {
+        if (rows.at(y).tagged >= 0)
+            painter.fillRect(2, y - above, width - 4, markHeight, taggedMarkColor);
+    }
+    for (int y = 0; y < rows.size(); ++y) {
+        if (rows.at(y).error >= 0)
+            painter.fillRect(0, y - above, width, markHeight, errorMarkColor);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logview/errormarks.h"
 #include "logview/logviewport.h"
 #include "telegram/linedetails.h"
 
@@ -20,3 +21,7 @@ void paintVisualization(QWidget *area, const QFont &font, int lineHeight,
                         const QVector<VisibleRow> &rows, const QStringList &lines,
                         qint64 selectedLine,
                         const DecodeMode &mode);
+
+// The column of error marks: for each pixel row a quieter mark where it stands for a tagged line,
+// over it a red one where it stands for an error line.
+void paintErrorMarks(QWidget *column, const QVector<MarkRow> &rows);

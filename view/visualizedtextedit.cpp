@@ -1,8 +1,10 @@
 #include "view/visualizedtextedit.h"
 
 #include "logview/documentlinesource.h"
+#include "logview/errormarks.h"
 #include "logview/logviewcontroller.h"
 #include "settings/applicationsettings.h"
+#include "view/errormarkarea.h"
 #include "view/linenumberarea.h"
 #include "view/visualizationpainter.h"
 #include "view/visualizedtextarea.h"
@@ -15,7 +17,7 @@
 
 VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     : QPlainTextEdit(parent), lineNumberArea(new LineNumberArea(this)),
-      visualizedTextArea(new VisualizedTextArea(this)),
+      visualizedTextArea(new VisualizedTextArea(this)), errorMarkArea(new ErrorMarkArea(this)),
       lines(new DocumentLineSource(document(), this)), logView(new LogViewController(this, this)),
       visualizedAreaWidth(ApplicationSettings::instance().visualizedAreaWidth()),
       normalPalette(palette())
@@ -36,6 +38,8 @@ VisualizedTextEdit::VisualizedTextEdit(QWidget *parent)
     connect(this, &QPlainTextEdit::blockCountChanged, this, &VisualizedTextEdit::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &VisualizedTextEdit::updateLineNumberArea);
     connect(this, &QPlainTextEdit::cursorPositionChanged, logView, &LogViewController::caretMoved);
+    connect(logView->errorMarks(), &ErrorMarks::changed, errorMarkArea,
+            qOverload<>(&QWidget::update));
     // Queued, so that the strip is never repainted from inside the gutter's paint handler.
     connect(this, &VisualizedTextEdit::forceVisualizedTextAreaToBePainted, this,
             &VisualizedTextEdit::paintVisualizedTextArea, Qt::QueuedConnection);
@@ -51,6 +55,7 @@ VisualizedTextEdit::~VisualizedTextEdit()
     logView->setSource(nullptr);
     delete lineNumberArea;
     delete visualizedTextArea;
+    delete errorMarkArea;
 }
 
 QWidget *VisualizedTextEdit::lineNumberWidget() const
@@ -63,10 +68,28 @@ QWidget *VisualizedTextEdit::visualizedTextWidget() const
     return visualizedTextArea;
 }
 
+QWidget *VisualizedTextEdit::errorMarkWidget() const
+{
+    return errorMarkArea;
+}
+
+void VisualizedTextEdit::setErrorMarksShown(bool shown)
+{
+    errorMarkArea->setVisible(shown);
+    logView->errorMarks()->setEnabled(shown);
+    applyMargins(lineNumberAreaWidth());
+    placeAreas();
+}
+
+int VisualizedTextEdit::errorMarkColumnWidth() const
+{
+    return errorMarkArea->isVisibleTo(this) ? errorMarkWidth : 0;
+}
+
 void VisualizedTextEdit::applyMargins(int gutterWidth)
 {
     // Setting equal margins again would still lay out the scroll area's children.
-    const QMargins margins(gutterWidth, 0, shownStripWidth(), 0);
+    const QMargins margins(gutterWidth, 0, shownStripWidth() + errorMarkColumnWidth(), 0);
     if (!loadingText && viewportMargins() != margins)
         setViewportMargins(margins);
 }
@@ -187,7 +210,8 @@ int VisualizedTextEdit::shownStripWidth() const
     // A stored width from a wider view must not cover all of the text.
     const QMargins margins = viewportMargins();
     const int frameAndBars = width() - viewport()->width() - margins.left() - margins.right();
-    const int room = width() - frameAndBars - lineNumberAreaWidth() - minimumTextWidth;
+    const int room =
+        width() - frameAndBars - lineNumberAreaWidth() - errorMarkColumnWidth() - minimumTextWidth;
     return qBound(0, visualizedAreaWidth, qMax(0, room));
 }
 
@@ -203,8 +227,10 @@ void VisualizedTextEdit::placeAreas()
     const QRect cr = contentsRect();
     const int gutterWidth = lineNumberAreaWidth();
     lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth, cr.height()));
-    visualizedTextArea->setGeometry(QRect(cr.left() + viewport()->width() + gutterWidth, cr.top(),
-                                          shownStripWidth(), cr.height()));
+    const int stripLeft = cr.left() + viewport()->width() + gutterWidth;
+    visualizedTextArea->setGeometry(QRect(stripLeft, cr.top(), shownStripWidth(), cr.height()));
+    errorMarkArea->setGeometry(QRect(stripLeft + shownStripWidth(), cr.top(),
+                                     errorMarkColumnWidth(), viewport()->height()));
 }
 
 void VisualizedTextEdit::selectedLineChanged()
@@ -243,6 +269,11 @@ void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
     const QVector<VisibleRow> rows = visibleRows(visualizedTextArea->rect());
     paintVisualization(visualizedTextArea, font(), fontMetrics().height(), rows,
                        logView->rowTexts(rows), logView->selectedLine(), logView->mode());
+}
+
+void VisualizedTextEdit::errorMarkAreaPaintEvent(QPaintEvent *)
+{
+    paintErrorMarks(errorMarkArea, logView->errorMarks()->rows(errorMarkArea->height()));
 }
 
 void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *event)

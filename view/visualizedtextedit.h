@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class DocumentLineSource;
+class ErrorMarkArea;
 class LineNumberArea;
 class LogViewController;
 class VisualizedTextArea;
@@ -46,12 +47,15 @@ public:
 
     void lineNumberAreaPaintEvent(QPaintEvent *event);
     void visualizedTextAreaPaintEvent(QPaintEvent *event);
+    void errorMarkAreaPaintEvent(QPaintEvent *event);
 
     // The lines on screen within `rect` of the viewport's height, top to bottom.
     QVector<VisibleRow> visibleRows(const QRect &rect) const;
 
     QWidget *lineNumberWidget() const override;
     QWidget *visualizedTextWidget() const override;
+    QWidget *errorMarkWidget() const override;
+    void setErrorMarksShown(bool shown) override;
     QRect caretRect() const override { return cursorRect(); }
 
     TextPosition anchorPosition() const override;
@@ -87,9 +91,11 @@ private:
     void applyMargins(int gutterWidth);
     void placeAreas();
     int positionOf(const TextPosition &at) const;
+    int errorMarkColumnWidth() const;
 
     LineNumberArea *lineNumberArea;
     VisualizedTextArea *visualizedTextArea;
+    ErrorMarkArea *errorMarkArea;
     DocumentLineSource *lines;
     LogViewController *logView;
     int visualizedAreaWidth = 0;

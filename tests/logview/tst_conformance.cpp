@@ -1,4 +1,5 @@
 #include "history/parameterhistorywindow.h"
+#include "logview/errormarks.h"
 #include "logview/logviewcontroller.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
@@ -40,7 +41,9 @@ struct Seen {
     int gutterWidth = 0;
     QString details;
     QString copied;
+    QString note;
     QImage strip;
+    QImage marks;
 
     QString differences(const Seen &other) const
     {
@@ -62,11 +65,14 @@ struct Seen {
         note("gutter width", QString::number(gutterWidth), QString::number(other.gutterWidth));
         note("details", details, other.details);
         note("copied", copied, other.copied);
+        note("note", this->note, other.note);
         if (strip != other.strip) {
             out << QStringLiteral("strip pixels differ");
             strip.save(QStringLiteral("/tmp/strip-ordinary.png"));
             other.strip.save(QStringLiteral("/tmp/strip-large.png"));
         }
+        if (marks != other.marks)
+            out << QStringLiteral("error marks differ");
         return out.join(QStringLiteral("; "));
     }
 };
@@ -163,6 +169,87 @@ QByteArray numberedLines(int count, const QByteArray &text = "line")
         log += text + ' ' + QByteArray::number(i) + '\n';
     return log;
 }
+
+// 2020-12-16 10:00:00 UTC plus `ms`, as a log line writes it.
+QByteArray stamp(qint64 ms)
+{
+    const QDateTime start(QDate(2020, 12, 16), QTime(10, 0), Qt::UTC);
+    return start.addMSecs(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+}
+
+// A log whose line i carries the time times[i] (ms after 10:00), or none where that is -1.
+QByteArray timedLog(const QVector<qint64> &times)
+{
+    QByteArray log;
+    for (int i = 0; i < times.size(); ++i)
+        log +=
+            (times.at(i) < 0 ? QByteArray("    continued") : stamp(times.at(i)) + " [Info] step") +
+            ' ' + QByteArray::number(i) + '\n';
+    return log;
+}
+
+QVector<qint64> evenTimes(int count, qint64 startMs, qint64 stepMs)
+{
+    QVector<qint64> times;
+    for (int i = 0; i < count; ++i)
+        times << startMs + i * stepMs;
+    return times;
+}
+
+// The last line whose time (its own, else the nearest above) is at or before `ms`; -1: none.
+qint64 lastLineAtOrBefore(const QVector<qint64> &times, qint64 ms)
+{
+    qint64 found = -1;
+    qint64 time = -1;
+    for (int i = 0; i < times.size(); ++i) {
+        time = times.at(i) < 0 ? time : times.at(i);
+        if (time >= 0 && time <= ms)
+            found = i;
+    }
+    return found;
+}
+
+// Error lines at 5 (a negative DP-V1 response), 40 (the third line of a received telegram split
+// over three, whose joined telegram is a negative response) and 70
+// (a negative TL response in a 64-byte envelope); lines tagged [Warn] at 20 and [Error] at 55.
+QByteArray markedLog()
+{
+    QByteArray log;
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray time = stamp(i * 100) + ' ';
+        if (i == 5)
+            log += time + "[Comm] DPV1 Received from slave 3: [FF 81 00 01 44 01 00 00]";
+        else if (i == 38)
+            log += time + "[Comm] Received: [02]";
+        else if (i == 39)
+            log += time + "[Comm] Received: [0E]";
+        else if (i == 40)
+            log += time + "[Comm] Received: [05 71 9A 00 00 00 00 00 02 04 7F 00 00 9B]";
+        else if (i == 70)
+            log += time +
+                   "[Comm] Received from USB0: [03 10 02 0E 05 71 9A 00 00 00 00 00 11 04 7F"
+                   " 00 00 88" +
+                   QByteArray(" 00").repeated(46) + "]";
+        else if (i == 20)
+            log += time + "[Warn] DriveScanner: no answer from drive 7";
+        else if (i == 55)
+            log += time + "[Error] Fieldbus: slave 3 went away";
+        else
+            log += time + "[Info] line " + QByteArray::number(i);
+        log += '\n';
+    }
+    return log;
+}
+
+bool isRed(QRgb pixel)
+{
+    return qRed(pixel) > 180 && qGreen(pixel) < 90 && qBlue(pixel) < 90;
+}
+
+bool isAmber(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) > 120 && qGreen(pixel) < 210 && qBlue(pixel) < 120;
+}
 } // namespace
 
 class TestConformance : public QObject
@@ -183,10 +270,7 @@ class TestConformance : public QObject
     Field *show(bool large, const QString &path)
     {
         Field::setLargeLogBytes(large ? -1 : ordinaryLimit);
-        window = std::make_unique<Telvane>(false);
-        window->resize(900, 640);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
+        if (!showWindow(900))
             return nullptr;
         Field *field = window->panels().first();
         field->openFile(path);
@@ -194,9 +278,60 @@ class TestConformance : public QObject
         return field;
     }
 
+    // An active main window with the panels its settings name; its keys reach the panels.
+    bool showWindow(int width)
+    {
+        window = std::make_unique<Telvane>(false);
+        window->resize(width, 640);
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    // A panel for each of `paths`, all in the ordinary or all in the large-log view.
+    QList<Field *> showPanels(bool large, const QStringList &paths)
+    {
+        Field::setLargeLogBytes(large ? -1 : ordinaryLimit);
+        ApplicationSettings::instance().setValue("FileNames", paths.join(QLatin1Char(';')));
+        if (!showWindow(1500))
+            return {};
+        for (Field *field : window->panels())
+            settle(field);
+        return window->panels();
+    }
+
+    // Ctrl+G in the panel's view, then `typed` and Return in the input it opens.
+    static void goToTyped(Field *field, const QString &typed)
+    {
+        QTest::keyClick(field->view()->widget(), Qt::Key_G, Qt::ControlModifier);
+        QVERIFY(field->goToInput()->isVisible());
+        QVERIFY(field->goToInput()->hasFocus());
+        QTest::keyClicks(field->goToInput(), typed);
+        QTest::keyClick(field->goToInput(), Qt::Key_Return);
+    }
+
+    static void clickRow(Field *field, int row)
+    {
+        const VisibleRow at = field->view()->visibleRows().value(row);
+        QWidget *viewport = static_cast<QAbstractScrollArea *>(field->view()->widget())->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(30, (at.top + at.bottom) / 2));
+    }
+
+    static qint64 firstShownLine(Field *field)
+    {
+        return field->view()->visibleRows().value(0).line;
+    }
+
+    // Where the view puts a line it shows in the middle.
+    static qint64 middleFirstLine(Field *field, qint64 line)
+    {
+        return line - field->view()->visibleLineCount() / 2;
+    }
+
     static void settle(Field *field)
     {
         QTRY_VERIFY(!field->logView()->source()->isLoading());
+        QTRY_VERIFY(field->logView()->errorMarks()->isComplete());
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
@@ -226,12 +361,15 @@ class TestConformance : public QObject
         now.details = details(field);
         now.copied = QApplication::clipboard()->text();
         now.strip = view->visualizedTextWidget()->grab().toImage();
+        now.marks = view->errorMarkWidget()->grab().toImage();
+        now.note = field->followNote();
         return now;
     }
 
     // One step of a user: "key Shift+PgDown", "click ROW", "dclick ROW CHARACTERS" (a
     // double-click that many characters into a row), "press gutter|strip ROW", "step
-    // next|previous|linestart text|case|hex|param TEXT", "goto LINE".
+    // next|previous|linestart text|case|hex|param TEXT", "goto LINE" (a results row), "go TEXT"
+    // (Ctrl+G, TEXT, Return).
     void act(Field *field, const QString &action)
     {
         const QString verb = action.section(QLatin1Char(' '), 0, 0);
@@ -273,6 +411,8 @@ class TestConformance : public QObject
                                                                    : ParameterId;
             field->setActive(true);
             field->search(SearchOptions(nullptr, searchDirection, searchMode, text));
+        } else if (verb == QLatin1String("go")) {
+            goToTyped(field, rest);
         } else if (verb == QLatin1String("goto")) {
             const LineSource *lines = field->logView()->source();
             const qint64 line = rest.toLongLong() - 1;
@@ -319,6 +459,7 @@ private slots:
     void cleanup()
     {
         window.reset();
+        ApplicationSettings::instance().clear();
         Field::setLargeLogBytes(ordinaryLimit);
         testsupport::deleteClosed();
     }
@@ -372,6 +513,10 @@ private slots:
                            "step previous text needle", "key End"};
         QTest::newRow("going to a finding far down and back up")
             << numbered << QStringList{"goto 250", "goto 3", "goto 300", "goto 151"};
+        QTest::newRow("next and previous error, go to a line or a time")
+            << markedLog()
+            << QStringList{"key F8", "key F8",        "key Shift+F8",           "go 90",
+                           "key F8", "go 10:00:04.5", "go 2020-12-16 09:00:00", "key Down"};
         QTest::newRow("strip rows at the screen's edges")
             << generatedLog(400, 7)
             << QStringList{"key Ctrl+Home", "key PgDown", "key PgDown", "key Down",
@@ -672,6 +817,257 @@ private slots:
         QCOMPARE(field->view()->caretPosition(), (TextPosition{lastLine - 1, 0}));
         QTRY_VERIFY(details(field).startsWith(QStringLiteral("Line %1").arg(lastLine)));
         history->close();
+    void linkedPanelsFollowTheActiveOne_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("three panels, one without times", [](QTestData &) {});
+    }
+
+    // Panel A: a line a second from 10:00; B: every half second from 09:59:30.25, each fourth
+    // line without a time of its own; C: no times.
+    void linkedPanelsFollowTheActiveOne()
+    {
+        QFETCH(bool, large);
+        const QVector<qint64> timesA = evenTimes(120, 0, 1000);
+        QVector<qint64> timesB = evenTimes(240, -29750, 500);
+        for (int i = 3; i < timesB.size(); i += 4)
+            timesB[i] = -1;
+        const QList<Field *> panels =
+            showPanels(large, {writeLog(timedLog(timesA)), writeLog(timedLog(timesB)),
+                               writeLog(numberedLines(50, "no time here"))});
+        QCOMPARE(panels.size(), 3);
+        Field *a = panels.at(0);
+        Field *b = panels.at(1);
+        Field *c = panels.at(2);
+        const qint64 lineOfC = c->logView()->selectedLine();
+
+        QTest::keyClick(a->view()->widget(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(window->linkPanelsButton()->isChecked());
+        QVERIFY(ApplicationSettings::instance().linkPanelsByTime());
+        clickRow(a, 10);
+        QCOMPARE(a->logView()->selectedLine(), qint64(10));
+        // 10:00:10 in B falls on line 79, which takes line 78's time.
+        const qint64 expectedB = lastLineAtOrBefore(timesB, 10000);
+        QCOMPARE(expectedB, qint64(79));
+        QTRY_COMPARE(b->logView()->selectedLine(), expectedB);
+        QCOMPARE(b->view()->caretPosition(), (TextPosition{expectedB, 0}));
+        QCOMPARE(firstShownLine(b), middleFirstLine(b, expectedB));
+        QTRY_VERIFY(details(b).startsWith(QStringLiteral("Line 80")));
+        QCOMPARE(c->logView()->selectedLine(), lineOfC);
+        QVERIFY2(c->followNote().contains(QStringLiteral("No times")), qPrintable(c->followNote()));
+        QCOMPARE(a->followNote(), QString());
+        // A moved by nothing but the click.
+        QCOMPARE(a->logView()->selectedLine(), qint64(10));
+
+        // B leads once it is the active panel; A follows, B stays where it was clicked.
+        clickRow(b, 2);
+        const qint64 clickedB = b->logView()->selectedLine();
+        QTRY_VERIFY(window->activeField() == b);
+        const qint64 timeB =
+            timesB.at(int(clickedB)) >= 0 ? timesB.at(int(clickedB)) : timesB.at(int(clickedB) - 1);
+        QTRY_COMPARE(a->logView()->selectedLine(), lastLineAtOrBefore(timesA, timeB));
+        QCOMPARE(b->logView()->selectedLine(), clickedB);
+
+        // Switched off, a move leads nowhere.
+        QTest::keyClick(b->view()->widget(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(!ApplicationSettings::instance().linkPanelsByTime());
+        const qint64 lineOfA = a->logView()->selectedLine();
+        clickRow(b, 20);
+        QCoreApplication::processEvents();
+        QCOMPARE(a->logView()->selectedLine(), lineOfA);
+    }
+
+    void timesOutOfOrder_data()
+    {
+        QTest::addColumn<bool>("large");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("ms"); // after 10:00
+        const QVector<qint64> seconds{3500, 8000, 12500, 14000, 21000, 24000};
+        for (const qint64 ms : seconds) {
+            const QString typed =
+                QTime(10, 0).addMSecs(int(ms)).toString(QStringLiteral("HH:mm:ss.zzz"));
+            addForBothViews(qPrintable(typed), [&](QTestData &row) { row << typed << ms; });
+        }
+    }
+
+    // A stretch runs backwards and another jumps ahead: whatever the answer, its time is at or
+    // before the one typed and the next line's is after it.
+    void timesOutOfOrder()
+    {
+        QFETCH(bool, large);
+        QFETCH(QString, typed);
+        QFETCH(qint64, ms);
+        const QVector<qint64> seconds{0,  1,  2,  3,  9,  8,  7,  6,  -1, 4,  5,  10, 11, 20,
+                                      12, 13, -1, -1, 14, 15, 22, 16, 17, 18, 19, 23, 25, -1};
+        QVector<qint64> times;
+        for (const qint64 second : seconds)
+            times << (second < 0 ? -1 : second * 1000);
+        Field *field = show(large, writeLog(timedLog(times)));
+        QVERIFY(field);
+        goToTyped(field, typed);
+        const qint64 line = field->logView()->selectedLine();
+        const auto timeOf = [&](qint64 at) {
+            while (times.at(int(at)) < 0)
+                --at;
+            return times.at(int(at));
+        };
+        QVERIFY2(timeOf(line) <= ms, qPrintable(QString::number(line)));
+        QVERIFY2(line + 1 >= times.size() || timeOf(line + 1) > ms,
+                 qPrintable(QString::number(line)));
+        QCOMPARE(field->followNote(), QString());
+    }
+
+    void goToLineOrTime_data()
+    {
+        QTest::addColumn<bool>("large");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("line"); // -1: the view stays, the input turns red
+        QTest::addColumn<bool>("noted");
+        // 300 lines, one a second from 10:00:00, and the empty line after the last line break.
+        const struct {
+            const char *name;
+            const char *typed;
+            qint64 line;
+            bool noted;
+        } rows[] = {
+            {"a line number", "150", 149, false},
+            {"past the end", "100000", 300, false},
+            {"a time", "10:02:30", 150, false},
+            {"a time with a fraction", "10:02:30.999", 150, false},
+            {"a date and time", "2020-12-16 10:01:00.5", 60, false},
+            {"before the log", "09:00:00", 0, true},
+            {"after the log", "11:00:00", 300, true},
+            {"another day", "2020-12-17T10:00:00", 300, true},
+            {"words", "abc", -1, false},
+            {"no such minute", "10:61:00", -1, false},
+            {"a negative number", "-5", -1, false},
+            {"nothing", "", -1, false},
+        };
+        for (const auto &row : rows)
+            addForBothViews(row.name, [&](QTestData &data) {
+                data << QString::fromLatin1(row.typed) << row.line << row.noted;
+            });
+    }
+
+    void goToLineOrTime()
+    {
+        QFETCH(bool, large);
+        QFETCH(QString, typed);
+        QFETCH(qint64, line);
+        QFETCH(bool, noted);
+        Field *field = show(large, writeLog(timedLog(evenTimes(300, 0, 1000))));
+        QVERIFY(field);
+        clickRow(field, 3);
+        const Seen before = seen(field);
+        goToTyped(field, typed);
+        QLineEdit *input = field->goToInput();
+        if (line < 0) {
+            QVERIFY(input->isVisible());
+            QCOMPARE(input->palette().color(QPalette::Text), QColor(Qt::red));
+            QCOMPARE(seen(field).differences(before), QString());
+            QTest::keyClick(input, Qt::Key_Escape);
+            QVERIFY(!input->isVisible());
+            QVERIFY(field->view()->widget()->hasFocus());
+            return;
+        }
+        QVERIFY(!input->isVisible());
+        QCOMPARE(field->logView()->selectedLine(), line);
+        QCOMPARE(field->view()->caretPosition(), (TextPosition{line, 0}));
+        if (line > 50 && line < 250)
+            QCOMPARE(firstShownLine(field), middleFirstLine(field, line));
+        QCOMPARE(!field->followNote().isEmpty(), noted);
+    }
+
+    void nextErrorWrapsAround_data()
+    {
+        QTest::addColumn<bool>("large");
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QList<qint64>>("lines"); // selected after each key
+        addForBothViews("forwards past the last", [](QTestData &row) {
+            row << markedLog() << QStringList{"F8", "F8", "F8", "F8"}
+                << QList<qint64>{5, 40, 70, 5};
+        });
+        addForBothViews("backwards past the first", [](QTestData &row) {
+            row << markedLog() << QStringList{"Shift+F8", "Shift+F8", "Shift+F8", "Shift+F8"}
+                << QList<qint64>{70, 40, 5, 70};
+        });
+        addForBothViews("to an unfinished last line", [](QTestData &row) {
+            row << markedLog() + stamp(20000) +
+                       " [Comm] DPV1 Received from slave 3: [FF 82 00 01 44 01 00 02]"
+                << QStringList{"Shift+F8", "F8"} << QList<qint64>{100, 5};
+        });
+        addForBothViews("no error line", [](QTestData &row) {
+            row << numberedLines(30, "[Warn] tagged, no error") << QStringList{"F8"}
+                << QList<qint64>{0};
+        });
+    }
+
+    void nextErrorWrapsAround()
+    {
+        QFETCH(bool, large);
+        QFETCH(QByteArray, log);
+        QFETCH(QStringList, keys);
+        QFETCH(QList<qint64>, lines);
+        Field *field = show(large, writeLog(log));
+        QVERIFY(field);
+        const bool noErrors = field->logView()->errorMarks()->errorLines().empty();
+        for (int i = 0; i < keys.size(); ++i) {
+            act(field, QStringLiteral("key ") + keys.at(i));
+            QCOMPARE(field->logView()->selectedLine(), lines.at(i));
+        }
+        QCOMPARE(field->followNote().startsWith(QStringLiteral("No error line")), noErrors);
+    }
+
+    void errorMarksStandBesideTheirLines_data()
+    {
+        QTest::addColumn<bool>("large");
+        addForBothViews("marked log, then followed", [](QTestData &) {});
+    }
+
+    void errorMarksStandBesideTheirLines()
+    {
+        QFETCH(bool, large);
+        const QString path = writeLog(markedLog());
+        Field *field = show(large, path);
+        QVERIFY(field);
+        QWidget *column = field->view()->errorMarkWidget();
+        QCOMPARE(column->height(),
+                 static_cast<QAbstractScrollArea *>(field->view()->widget())->viewport()->height());
+        // Line L of N stands at (L + 1/2) / N of the column's height.
+        const auto rowOf = [&](qint64 line) {
+            const qint64 count = field->logView()->source()->lineCount();
+            return int((2 * line + 1) * column->height() / (2 * count));
+        };
+        const auto pixel = [&](qint64 line) {
+            return column->grab().toImage().pixel(column->width() / 2, rowOf(line));
+        };
+        for (const qint64 line : {5, 40, 70})
+            QVERIFY2(isRed(pixel(line)), qPrintable(QString::number(line)));
+        for (const qint64 line : {20, 55})
+            QVERIFY2(isAmber(pixel(line)), qPrintable(QString::number(line)));
+        for (const qint64 line : {0, 30, 90})
+            QVERIFY2(!isRed(pixel(line)) && !isAmber(pixel(line)),
+                     qPrintable(QString::number(line)));
+
+        QTest::mouseClick(column, Qt::LeftButton, {}, QPoint(column->width() / 2, rowOf(40)));
+        QCOMPARE(field->logView()->selectedLine(), qint64(40));
+        QCOMPARE(firstShownLine(field), middleFirstLine(field, 40));
+        QTest::mouseClick(column, Qt::LeftButton, {}, QPoint(1, rowOf(55) + 1));
+        QCOMPARE(field->logView()->selectedLine(), qint64(55));
+
+        // A followed log's new error line gets its mark, and F8 finds it.
+        field->followAction()->setChecked(true);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(stamp(20000) +
+                   " [Comm] DPV1 Received from slave 3: [FF 82 00 01 44 01 00 02]\n");
+        file.close();
+        QTRY_COMPARE(field->logView()->source()->lineCount(), qint64(102));
+        QTRY_VERIFY(isRed(pixel(100)));
+        act(field, QStringLiteral("go 91"));
+        act(field, QStringLiteral("key F8"));
+        QCOMPARE(field->logView()->selectedLine(), qint64(100));
     }
 
     void logsGoToTheViewThatFits_data()

@@ -159,9 +159,11 @@ private slots:
         QVERIFY(view);
         QWidget *strip = view->visualizedTextWidget();
         QCOMPARE(strip->width(), 250);
-        // The strip sits right of the viewport and ends at the frame.
+        // The strip sits right of the viewport, the error marks right of it, ending at the frame.
         QCOMPARE(strip->x(), view->viewport()->geometry().right() + 1);
-        QCOMPARE(strip->geometry().right(), view->contentsRect().right());
+        QWidget *marks = view->errorMarkWidget();
+        QCOMPARE(marks->x(), strip->geometry().right() + 1);
+        QCOMPARE(marks->geometry().right(), view->contentsRect().right());
 
         const int viewportWidth = view->viewport()->width();
         view->setVisualizedTextAreaWidth(0);
