@@ -817,6 +817,8 @@ private slots:
         QCOMPARE(field->view()->caretPosition(), (TextPosition{lastLine - 1, 0}));
         QTRY_VERIFY(details(field).startsWith(QStringLiteral("Line %1").arg(lastLine)));
         history->close();
+    }
+
     void linkedPanelsFollowTheActiveOne_data()
     {
         QTest::addColumn<bool>("large");
