@@ -4,14 +4,6 @@
 #include "logstore/logsearcher.h"
 #include "logstore/logstore.h"
 
-#include <QElapsedTimer>
-
-namespace
-{
-constexpr int batchSize = 4096;
-constexpr int batchIntervalMs = 50;
-} // namespace
-
 LogFindAll::LogFindAll(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<LogFinding>();
@@ -60,27 +52,13 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
         if (file && !keyword.isEmpty()) {
             const LogSearcher searcher(file, snapshot, keyword, sensitivity, false,
                                        LogSearcher::Mode::FindAll);
-            QVector<LogFinding> batch;
-            QElapsedTimer sinceSent;
-            sinceSent.start();
             int percent = -1;
-            const auto send = [&] {
+            const auto onFound = [&](QVector<LogFinding> &batch, int longestLine) {
+                count += batch.size();
                 // Handed over whole: clearing a copy still shared would copy it first.
                 QVector<LogFinding> findings;
                 findings.swap(batch);
-                post([this, findings] { emit found(findings); });
-                batch.reserve(batchSize);
-                sinceSent.restart();
-            };
-            const int length = keyword.size();
-            const auto onFound = [&](qint64 line, const QString &text,
-                                     const QVector<int> &columns) {
-                const qint64 position = file->index.position(line);
-                for (const int column : columns)
-                    batch.append({line + 1, column, length, text, position + column + length});
-                count += columns.size();
-                if (batch.size() >= batchSize || sinceSent.elapsed() >= batchIntervalMs)
-                    send();
+                post([this, findings, longestLine] { emit found(findings, longestLine); });
             };
             const auto onDone = [&](qint64 done, qint64 total) {
                 const int now = total > 0 ? int(done * 100 / total) : 100;
@@ -91,8 +69,6 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
             };
             if (!searcher.findAll(onFound, onDone, *halt))
                 return;
-            if (!batch.isEmpty())
-                send();
         }
         post([this, count] {
             running = false;

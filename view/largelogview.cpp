@@ -790,8 +790,8 @@ void LargeLogView::onFound(const QVector<LogFinding> &findings)
     findAllCount += findings.size();
     if (isSignalConnected(QMetaMethod::fromSignal(&LargeLogView::found))) {
         for (const LogFinding &match : findings) {
-            const Finding finding(this, int(match.lineNumber), match.lineText, match.column,
-                                  match.length, fieldId, int(match.position));
+            const Finding finding(this, int(match.lineNumber), lineText(match.lineNumber - 1),
+                                  match.column, match.length, fieldId, int(match.position));
             emit found(finding);
         }
     }
@@ -800,7 +800,9 @@ void LargeLogView::onFound(const QVector<LogFinding> &findings)
     for (const LogFinding &match : findings) {
         batch.records.append(
             {int(match.lineNumber), match.column, match.length, int(match.position), fieldId});
-        batch.longestLine = qMax(batch.longestLine, match.lineText.size());
+        batch.longestLine =
+            qMax(batch.longestLine,
+                 int(qMin<qint64>(logStore->lineLength(match.lineNumber - 1), INT_MAX)));
     }
     // Rows outlive a reopened or closed log: they read what the view shows then, or nothing.
     const QPointer<LargeLogView> view(this);
