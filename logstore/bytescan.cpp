@@ -220,32 +220,41 @@ bool Needle::matchesBefore(const char *at, const char *end) const
 
 namespace
 {
-// Candidates agree with the needle's first and last byte once 0x20 is set on letters of both (a
-// case-blind needle); set on every byte it lets a few non-letters through, which `verify`
-// rejects. Each loop takes starts up to `last` while a whole vector fits; `at` is where it
-// stopped.
-struct Pair {
+// Candidates agree with the needle's first, middle and last byte once 0x20 is set on letters
+// among them (a case-blind needle); set on every byte it lets a few non-letters through, which
+// `verify` rejects. The middle byte keeps out most of the starts that agree at both ends in
+// logs of hex bytes. Each loop takes starts up to `last` while a whole vector fits; `at` is where
+// it stopped.
+struct Probe {
     uchar first;
+    uchar middle; // at length / 2
     uchar final;
     char firstFold;
+    char middleFold;
     char finalFold;
     int length;
 };
 
 #ifdef BYTESCAN_AVX2
 template <typename Verify>
-__attribute__((target("avx2"))) const char *findPairAvx2(const char *&at, const char *last,
-                                                         const Pair &pair, const Verify &verify)
+__attribute__((target("avx2"))) const char *findProbeAvx2(const char *&at, const char *last,
+                                                          const Probe &probe, const Verify &verify)
 {
-    const __m256i firstFold = _mm256_set1_epi8(pair.firstFold);
-    const __m256i finalFold = _mm256_set1_epi8(pair.finalFold);
-    const __m256i firstByte = _mm256_set1_epi8(char(pair.first));
-    const __m256i finalByte = _mm256_set1_epi8(char(pair.final));
+    const __m256i firstFold = _mm256_set1_epi8(probe.firstFold);
+    const __m256i middleFold = _mm256_set1_epi8(probe.middleFold);
+    const __m256i finalFold = _mm256_set1_epi8(probe.finalFold);
+    const __m256i firstByte = _mm256_set1_epi8(char(probe.first));
+    const __m256i middleByte = _mm256_set1_epi8(char(probe.middle));
+    const __m256i finalByte = _mm256_set1_epi8(char(probe.final));
+    const int middle = probe.length / 2;
     while (last - at >= 31) {
         const __m256i head = _mm256_or_si256(load32(at), firstFold);
-        const __m256i tail = _mm256_or_si256(load32(at + pair.length - 1), finalFold);
-        unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-            _mm256_cmpeq_epi8(head, firstByte), _mm256_cmpeq_epi8(tail, finalByte))));
+        const __m256i centre = _mm256_or_si256(load32(at + middle), middleFold);
+        const __m256i tail = _mm256_or_si256(load32(at + probe.length - 1), finalFold);
+        unsigned mask = unsigned(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(head, firstByte),
+                                              _mm256_cmpeq_epi8(centre, middleByte)),
+                             _mm256_cmpeq_epi8(tail, finalByte))));
         while (mask) {
             const char *candidate = at + __builtin_ctz(mask);
             if (verify(candidate))
@@ -260,17 +269,23 @@ __attribute__((target("avx2"))) const char *findPairAvx2(const char *&at, const 
 
 #ifdef __SSE2__
 template <typename Verify>
-const char *findPairSse2(const char *&at, const char *last, const Pair &pair, const Verify &verify)
+const char *findProbeSse2(const char *&at, const char *last, const Probe &probe,
+                          const Verify &verify)
 {
-    const __m128i firstFold = _mm_set1_epi8(pair.firstFold);
-    const __m128i finalFold = _mm_set1_epi8(pair.finalFold);
-    const __m128i firstByte = _mm_set1_epi8(char(pair.first));
-    const __m128i finalByte = _mm_set1_epi8(char(pair.final));
+    const __m128i firstFold = _mm_set1_epi8(probe.firstFold);
+    const __m128i middleFold = _mm_set1_epi8(probe.middleFold);
+    const __m128i finalFold = _mm_set1_epi8(probe.finalFold);
+    const __m128i firstByte = _mm_set1_epi8(char(probe.first));
+    const __m128i middleByte = _mm_set1_epi8(char(probe.middle));
+    const __m128i finalByte = _mm_set1_epi8(char(probe.final));
+    const int middle = probe.length / 2;
     while (last - at >= 15) {
         const __m128i head = _mm_or_si128(load(at), firstFold);
-        const __m128i tail = _mm_or_si128(load(at + pair.length - 1), finalFold);
-        unsigned mask = unsigned(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(head, firstByte), _mm_cmpeq_epi8(tail, finalByte))));
+        const __m128i centre = _mm_or_si128(load(at + middle), middleFold);
+        const __m128i tail = _mm_or_si128(load(at + probe.length - 1), finalFold);
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(
+            _mm_and_si128(_mm_cmpeq_epi8(head, firstByte), _mm_cmpeq_epi8(centre, middleByte)),
+            _mm_cmpeq_epi8(tail, finalByte))));
         while (mask) {
             const char *candidate = at + __builtin_ctz(mask);
             if (verify(candidate))
@@ -289,31 +304,32 @@ const char *Needle::findIn(const char *from, const char *end) const
     const int length = bytes.size();
     if (length == 0 || end - from < length)
         return nullptr;
+    const auto fold = [this](uchar c) {
+        return char(ignoreCase && c >= 'a' && c <= 'z' ? 0x20 : 0);
+    };
     const auto first = uchar(bytes.at(0));
+    const auto middle = uchar(bytes.at(length / 2));
     const auto final = uchar(bytes.at(length - 1));
-    const bool firstLetter = ignoreCase && first >= 'a' && first <= 'z';
-    const bool finalLetter = ignoreCase && final >= 'a' && final <= 'z';
-    if (length == 1 && !firstLetter)
+    if (length == 1 && !fold(first))
         return static_cast<const char *>(std::memchr(from, first, size_t(end - from)));
     const char *last = end - length; // the last possible start
     const char *at = from;
-    const Pair pair{first, final, char(firstLetter ? 0x20 : 0), char(finalLetter ? 0x20 : 0),
-                    length};
+    const Probe probe{first, middle, final, fold(first), fold(middle), fold(final), length};
     const auto verify = [this, end](const char *candidate) {
         return matchesBefore(candidate, end);
     };
 #ifdef BYTESCAN_AVX2
     if (hasAvx2()) {
-        if (const char *found = findPairAvx2(at, last, pair, verify))
+        if (const char *found = findProbeAvx2(at, last, probe, verify))
             return found;
     }
 #endif
 #ifdef __SSE2__
-    if (const char *found = findPairSse2(at, last, pair, verify))
+    if (const char *found = findProbeSse2(at, last, probe, verify))
         return found;
 #endif
     for (; at <= last; ++at) {
-        if ((uchar(*at) | uchar(pair.firstFold)) == first && matchesAt(at))
+        if ((uchar(*at) | uchar(probe.firstFold)) == first && matchesAt(at))
             return at;
     }
     return nullptr;

@@ -39,9 +39,10 @@ signals:
     void finished(qint64 count);
 
 private:
+    struct Flow;
     // Searches run in turn on one thread; a cancelled one is told to stop, not waited for.
     QThreadPool worker;
-    std::shared_ptr<std::atomic<bool>> stop;
+    std::shared_ptr<Flow> flow;
     quint64 generation = 0;
     bool running = false;
 };

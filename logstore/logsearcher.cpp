@@ -196,8 +196,10 @@ struct LogSearcher::Batches {
     template <typename Length>
     void add(qint64 line, int column, int length, qint64 position, const Length &lineLength)
     {
-        if (list.empty() || list.back().findings.size() >= LogSearcher::batchSize)
+        if (list.empty() || list.back().findings.size() >= LogSearcher::batchSize) {
             list.emplace_back();
+            list.back().findings.reserve(LogSearcher::batchSize);
+        }
         Batch &batch = list.back();
         batch.findings.append({line + 1, column, length, position});
         if (batch.lastLine != line) {
@@ -292,6 +294,9 @@ bool LogSearcher::readWindow(Window *window, qint64 first, qint64 end) const
     window->start = index.byteOffset(first);
     window->end = lineEnd(end - 1);
     window->dataEnd = window->end;
+    // Sized once: growing it would copy what it holds.
+    if (window->buffer.capacity() < window->end - window->start)
+        window->buffer.reserve(int(windowSize));
     return file->read(window->start, window->end, &window->buffer);
 }
 
