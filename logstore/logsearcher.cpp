@@ -238,18 +238,30 @@ LogSearcher::LogSearcher(std::shared_ptr<const LogFile> file, const LogSnapshot 
             ascii += folded < 0x80 ? QChar(ushort(folded)) : QChar(0x80);
         }
     }
+    const auto foldsFromAbove = [ignoreCase](QChar c) {
+        return ignoreCase && c.unicode() < 0x80 && foldedFromAbove().contains(char(c.unicode()));
+    };
     const bool isAscii =
         std::all_of(ascii.cbegin(), ascii.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (isAscii) {
+    if (isAscii)
         rawNeedle = bytescan::Needle(ascii.toLatin1(), ignoreCase);
-        const QByteArray bytes = ascii.toLatin1();
-        decodeAllHigh = (mode == Mode::Step && bytes.contains(' ')) ||
-                        (ignoreCase && std::any_of(bytes.cbegin(), bytes.cend(), [](char c) {
-                             return foldedFromAbove().contains(c);
-                         }));
-    } else {
-        decodeAllHigh = true;
+    // The needle may match text that is not its bytes where a line has bytes >= 0x80: a step
+    // reads a no-break space as a blank, and characters above ASCII may fold to the needle's.
+    decodeAllHigh = !isAscii || (mode == Mode::Step && ascii.contains(QLatin1Char(' '))) ||
+                    std::any_of(ascii.cbegin(), ascii.cend(), foldsFromAbove);
+    // Even then its other characters are matched by their own bytes: such a line needs the
+    // longest run of them.
+    QString run, longestRun;
+    for (const QChar c : ascii + QChar(0x80)) {
+        if (c.unicode() < 0x80 && c != QLatin1Char(' ') && !foldsFromAbove(c)) {
+            run += c;
+            continue;
+        }
+        if (run.size() > longestRun.size())
+            longestRun = run;
+        run.clear();
     }
+    highAnchor = bytescan::Needle(longestRun.toLatin1(), ignoreCase);
     if (this->file->isUtf8() && this->file->droppedMarkOffset() >= 0 &&
         this->file->droppedMarkOffset() < snapshot.endByte) {
         droppedMarkLine = index.lineAtByte(this->file->droppedMarkOffset(), snapshot.lineCount);
@@ -318,11 +330,14 @@ void LogSearcher::specialLines(const Window &window, Lines &lines,
 
 bool LogSearcher::mayMatch(const Special &special, const Window &window) const
 {
-    if (decodeAllHigh || special.line == droppedMarkLine)
-        return true;
     const char *from = window.at(special.start);
     const char *end = window.at(special.end);
-    return rawNeedle.findIn(from, end) || bytescan::findTextChange(from, end, false, false) != end;
+    // A dropped byte-order mark or carriage return inside the line may join the needle's bytes.
+    if (special.line == droppedMarkLine || bytescan::findTextChange(from, end, false, false) != end)
+        return true;
+    if (decodeAllHigh)
+        return highAnchor.isEmpty() || highAnchor.findIn(from, end);
+    return rawNeedle.findIn(from, end);
 }
 
 LogSearcher::Match LogSearcher::firstMatchInSpan(const Span &span, bool backward,

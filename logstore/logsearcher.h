@@ -110,8 +110,9 @@ private:
     Qt::CaseSensitivity sensitivity;
     bool wholeWords;
     Mode mode;
-    bool impossible = false;    // the needle cannot occur in any line's text
-    bytescan::Needle rawNeedle; // its bytes when the needle is ASCII (after case folding)
-    bool decodeAllHigh = false; // lines with bytes >= 0x80 may match without holding rawNeedle
+    bool impossible = false;     // the needle cannot occur in any line's text
+    bytescan::Needle rawNeedle;  // its bytes when the needle is ASCII (after case folding)
+    bool decodeAllHigh = false;  // lines with bytes >= 0x80 may match without holding rawNeedle
+    bytescan::Needle highAnchor; // what those lines must hold to match, when anything
     qint64 droppedMarkLine = -1;
 };
