@@ -104,6 +104,7 @@ struct ByteHaystack {
         return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     }
 };
+
 // Runs `work` on this thread and, when `parallel` and the machine has another core, on a second
 // one at the same time.
 template <typename Work> void runOnTwoThreads(const Work &work, bool parallel)
@@ -360,7 +361,10 @@ LogSearcher::Match LogSearcher::firstMatchInSpan(const Span &span, bool backward
             const int column = findInLine(line, none, backward ? fromLast : 0, backward);
             if (column >= 0)
                 return {line, column};
-            (backward ? last : first) += backward ? -1 : 1;
+            if (backward)
+                --last;
+            else
+                ++first;
             continue;
         }
         if (!readWindow(&window, from, to))

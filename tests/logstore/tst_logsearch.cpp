@@ -464,6 +464,14 @@ private slots:
         QCOMPARE(counts.first(), qint64(200000));
         QTest::qWait(100);
         QCOMPARE(counts.size(), 1); // nothing of the first search
+        // Nor does a waiting search hold up the end of its runner.
+        auto doomed = std::make_unique<LogFindAll>();
+        doomed->start(store, QStringLiteral("[Comm]"), Qt::CaseSensitive);
+        QTest::qSleep(300);
+        QElapsedTimer ending;
+        ending.start();
+        doomed.reset();
+        QVERIFY(ending.elapsed() < 5000);
     }
 
     void findAllSignals()
