@@ -11,7 +11,7 @@ namespace
 {
 // Batches posted and not yet taken by the receiving thread, at most: its event loop handles
 // what is queued in one go, so a long queue of batches would hold it up.
-constexpr int maxQueued = 8;
+constexpr int maxQueued = 16;
 } // namespace
 
 // What a search shares with the object: whether to stop, and how many of its batches wait in
