@@ -188,25 +188,43 @@ private:
 // Matches in batches, each with the length of its longest line.
 struct LogSearcher::Batches {
     struct Batch {
-        QVector<LogFinding> findings;
+        QVector<LogFinding> findings; // of batchSize, the first `used` of them found
+        int used = 0;
         qint64 longestLine = 0;
         qint64 lastLine = -1;
     };
     std::vector<Batch> list;
+    LogFinding *next = nullptr; // in the last batch
 
     template <typename Length>
     void add(qint64 line, int column, int length, qint64 position, const Length &lineLength)
     {
-        if (list.empty() || list.back().findings.size() >= LogSearcher::batchSize) {
+        if (list.empty() || list.back().used == LogSearcher::batchSize) {
             list.emplace_back();
-            list.back().findings.reserve(LogSearcher::batchSize);
+            list.back().findings.resize(LogSearcher::batchSize);
+            next = list.back().findings.data();
         }
         Batch &batch = list.back();
-        batch.findings.append({line + 1, column, length, position});
+        *next++ = {line + 1, column, length, position};
+        ++batch.used;
         if (batch.lastLine != line) {
             batch.lastLine = line;
             batch.longestLine = std::max<qint64>(batch.longestLine, lineLength());
         }
+    }
+
+    // Hands the batches on, each cut to what it holds.
+    void handOn(const LogSearcher::Found &found)
+    {
+        for (Batch &batch : list) {
+            if (batch.used < LogSearcher::batchSize) {
+                batch.findings.resize(batch.used);
+                batch.findings.squeeze(); // the receiver keeps it
+            }
+            found(batch.findings, int(std::min<qint64>(batch.longestLine, INT_MAX)));
+        }
+        std::vector<Batch>().swap(list);
+        next = nullptr;
     }
 };
 
@@ -539,8 +557,7 @@ bool LogSearcher::findAllDecoded(const Found &found, const Done &done,
         Batches batches;
         for (qint64 line = from; line < from + count; ++line)
             addMatches(&batches, line, findAllInLine(line, window));
-        for (Batches::Batch &batch : batches.list)
-            found(batch.findings, int(std::min<qint64>(batch.longestLine, INT_MAX)));
+        batches.handOn(found);
         if (done)
             done(from + count, total);
     }
@@ -577,9 +594,7 @@ bool LogSearcher::findAll(const Found &found, const Done &done, const std::atomi
                 handedOn = parts.size();
                 return;
             }
-            for (Batches::Batch &batch : part.batches.list)
-                found(batch.findings, int(std::min<qint64>(batch.longestLine, INT_MAX)));
-            std::vector<Batches::Batch>().swap(part.batches.list);
+            part.batches.handOn(found);
             if (done)
                 done(lineEnd(list[handedOn].last) - start, total);
         }
