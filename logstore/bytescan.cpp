@@ -59,6 +59,28 @@ __attribute__((target("avx2"))) const char *findSpecialAvx2(const char *at, cons
     }
     return at;
 }
+
+// Skips the 32-byte stretches without a byte >= 0x80 (when `high`) or a carriage return other
+// than one right before a line feed, so that CRLF line ends do not stop the scan; returns where
+// it stopped.
+__attribute__((target("avx2"))) const char *findChangeAvx2(const char *at, const char *end,
+                                                           bool high)
+{
+    const __m256i carriageReturn = _mm256_set1_epi8('\r');
+    const __m256i lineFeed = _mm256_set1_epi8('\n');
+    while (end - at > 32) {
+        const __m256i bytes = load32(at);
+        const unsigned returns =
+            unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, carriageReturn)));
+        const unsigned feedsAfter =
+            unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(load32(at + 1), lineFeed)));
+        const unsigned highBytes = high ? unsigned(_mm256_movemask_epi8(bytes)) : 0;
+        if ((returns & ~feedsAfter) | highBytes)
+            return at;
+        at += 32;
+    }
+    return at;
+}
 #endif
 } // namespace
 
@@ -146,6 +168,10 @@ const char *findSpecial(const char *from, const char *end, bool high)
 const char *findTextChange(const char *from, const char *end, bool high, bool openEnd)
 {
     for (const char *at = from;;) {
+#ifdef BYTESCAN_AVX2
+        if (hasAvx2())
+            at = findChangeAvx2(at, end, high);
+#endif
         at = findSpecial(at, end, high);
         if (at == end || *at != '\r')
             return at;
