@@ -28,7 +28,8 @@ Q_DECLARE_TYPEINFO(LogFinding, Q_PRIMITIVE_TYPE);
 // carriage return but those that end them) are searched as bytes; the others are decoded, but
 // only where the needle may occur: where its bytes occur, where a carriage return inside the
 // line may join them, and, when the needle could match text that is not its bytes there, in
-// every line with such bytes. Long ranges are cut into spans that two threads take in turn.
+// the lines with such bytes that hold the rest of it. Long ranges are cut into spans that two
+// threads take in turn.
 class LogSearcher
 {
 public:
