@@ -42,7 +42,13 @@ public:
     bool matchesAt(const char *at) const;
 
 private:
+    // matchesAt() where `end` may leave room to compare eight bytes at once.
+    bool matchesBefore(const char *at, const char *end) const;
+
     QByteArray bytes;
     bool ignoreCase = false;
+    quint64 headValue = 0;
+    quint64 headMask = 0;
+    quint64 headFold = 0;
 };
 } // namespace bytescan

@@ -4,13 +4,51 @@
 #include "logstore/logsearcher.h"
 #include "logstore/logstore.h"
 
-#include <QElapsedTimer>
+#include <condition_variable>
+#include <mutex>
 
 namespace
 {
-constexpr int batchSize = 4096;
-constexpr int batchIntervalMs = 50;
+// Batches posted and not yet taken by the receiving thread, at most: its event loop handles
+// what is queued in one go, so a long queue of batches would hold it up.
+constexpr int maxQueued = 16;
 } // namespace
+
+// What a search shares with the object: whether to stop, and how many of its batches wait in
+// the receiving thread's queue.
+struct LogFindAll::Flow {
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable taken;
+    int queued = 0;
+
+    // Waits for room in the queue and takes it; false when told to stop meanwhile.
+    bool enqueue()
+    {
+        std::unique_lock<std::mutex> locker(mutex);
+        taken.wait(locker, [this] { return queued < maxQueued || stop.load(); });
+        if (stop.load())
+            return false;
+        ++queued;
+        return true;
+    }
+    void dequeue()
+    {
+        {
+            const std::lock_guard<std::mutex> locker(mutex);
+            --queued;
+        }
+        taken.notify_one();
+    }
+    void halt()
+    {
+        {
+            const std::lock_guard<std::mutex> locker(mutex);
+            stop.store(true);
+        }
+        taken.notify_all();
+    }
+};
 
 LogFindAll::LogFindAll(QObject *parent) : QObject(parent)
 {
@@ -30,16 +68,16 @@ void LogFindAll::cancel()
 {
     ++generation; // whatever the worker posted is dropped on arrival
     running = false;
-    if (stop)
-        stop->store(true);
-    stop.reset();
+    if (flow)
+        flow->halt();
+    flow.reset();
 }
 
 void LogFindAll::start(const LogStore &store, const QString &keyword,
                        Qt::CaseSensitivity sensitivity)
 {
     cancel();
-    stop = std::make_shared<std::atomic<bool>>(false);
+    flow = std::make_shared<Flow>();
     running = true;
     const quint64 current = generation;
     LogSnapshot snapshot;
@@ -55,32 +93,27 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
             },
             Qt::QueuedConnection);
     };
-    worker.start([this, file, snapshot, keyword, sensitivity, post, halt = stop] {
+    worker.start([this, file, snapshot, keyword, sensitivity, post, current, flow = flow] {
         qint64 count = 0;
         if (file && !keyword.isEmpty()) {
             const LogSearcher searcher(file, snapshot, keyword, sensitivity, false,
                                        LogSearcher::Mode::FindAll);
-            QVector<LogFinding> batch;
-            QElapsedTimer sinceSent;
-            sinceSent.start();
             int percent = -1;
-            const auto send = [&] {
+            const auto onFound = [&](QVector<LogFinding> &batch, int longestLine) {
+                count += batch.size();
                 // Handed over whole: clearing a copy still shared would copy it first.
                 QVector<LogFinding> findings;
                 findings.swap(batch);
-                post([this, findings] { emit found(findings); });
-                batch.reserve(batchSize);
-                sinceSent.restart();
-            };
-            const int length = keyword.size();
-            const auto onFound = [&](qint64 line, const QString &text,
-                                     const QVector<int> &columns) {
-                const qint64 position = file->index.position(line);
-                for (const int column : columns)
-                    batch.append({line + 1, column, length, text, position + column + length});
-                count += columns.size();
-                if (batch.size() >= batchSize || sinceSent.elapsed() >= batchIntervalMs)
-                    send();
+                if (!flow->enqueue())
+                    return;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, current, flow, findings, longestLine] {
+                        flow->dequeue();
+                        if (current == generation)
+                            emit found(findings, longestLine);
+                    },
+                    Qt::QueuedConnection);
             };
             const auto onDone = [&](qint64 done, qint64 total) {
                 const int now = total > 0 ? int(done * 100 / total) : 100;
@@ -89,10 +122,8 @@ void LogFindAll::start(const LogStore &store, const QString &keyword,
                     post([this, now] { emit progress(now); });
                 }
             };
-            if (!searcher.findAll(onFound, onDone, *halt))
+            if (!searcher.findAll(onFound, onDone, flow->stop))
                 return;
-            if (!batch.isEmpty())
-                send();
         }
         post([this, count] {
             running = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logstore/logsearcher.h"
+
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -10,18 +12,11 @@
 
 class LogStore;
 
-// One match of a find-all, as the ordinary view's Finding carries it.
-struct LogFinding {
-    qint64 lineNumber = 0; // 1-based
-    int column = 0;
-    int length = 0;
-    QString lineText;
-    qint64 position = 0; // document position just after the match
-};
 Q_DECLARE_METATYPE(LogFinding)
 
 // The ordinary view's find-all (indexOf line by line, no overlaps) over a store's lines, run
-// by a worker thread and reported in batches to the thread the object lives in.
+// by a worker thread (with a helper on long logs) and reported in batches to the thread the
+// object lives in.
 class LogFindAll : public QObject
 {
     Q_OBJECT
@@ -37,14 +32,17 @@ public:
     bool isRunning() const { return running; }
 
 signals:
-    void found(const QVector<LogFinding> &findings); // in document order
+    // In document order; `longestLine`: the length of the longest line the batch names, in
+    // UTF-16 units.
+    void found(const QVector<LogFinding> &findings, int longestLine);
     void progress(int percent);
     void finished(qint64 count);
 
 private:
+    struct Flow;
     // Searches run in turn on one thread; a cancelled one is told to stop, not waited for.
     QThreadPool worker;
-    std::shared_ptr<std::atomic<bool>> stop;
+    std::shared_ptr<Flow> flow;
     quint64 generation = 0;
     bool running = false;
 };

@@ -309,12 +309,11 @@ void LogStore::cancelFindAll()
     emit findAllEnded(foundCount, true);
 }
 
-void LogStore::onFound(const QVector<LogFinding> &findings)
+void LogStore::onFound(const QVector<LogFinding> &findings, int longestLine)
 {
     foundCount += findings.size();
     FoundBatch batch;
     batch.findings.reserve(findings.size());
-    qint64 lastLine = -1;
     for (const LogFinding &match : findings) {
         Finding finding;
         finding.lineNumber = match.lineNumber;
@@ -322,11 +321,8 @@ void LogStore::onFound(const QVector<LogFinding> &findings)
         finding.column = match.column;
         finding.length = match.length;
         batch.findings.append(finding);
-        if (match.lineNumber != lastLine) {
-            lastLine = match.lineNumber;
-            batch.longestLine = int(qMax<qint64>(batch.longestLine, lineLength(lastLine - 1)));
-        }
     }
+    batch.longestLine = longestLine;
     // Rows outlive a reopened or closed log: they read the lines of this file, or nothing.
     batch.lineText = [store = QPointer<const LogStore>(this), opened = openCount](qint64 number) {
         if (!store || store->openCount != opened || number > store->lineCount())

@@ -92,7 +92,7 @@ private:
     void startPass();
     void stopPass();
     void takeSnapshot(const std::shared_ptr<LogFile> &from);
-    void onFound(const QVector<LogFinding> &findings);
+    void onFound(const QVector<LogFinding> &findings, int longestLine);
 
     std::unique_ptr<State> state;
     LogFindAll *finder;

@@ -79,7 +79,7 @@ QList<LogFinding> referenceFindAll(const QTextDocument &document, const QString 
             const int column = text.indexOf(keyword, from, sensitivity);
             if (column < 0)
                 break;
-            findings.append({block.blockNumber() + 1, column, int(keyword.size()), text,
+            findings.append({block.blockNumber() + 1, column, int(keyword.size()),
                              block.position() + column + keyword.size()});
             from = column + keyword.size();
         }
@@ -87,15 +87,24 @@ QList<LogFinding> referenceFindAll(const QTextDocument &document, const QString 
     return findings;
 }
 
+// A find-all's matches; `batches` gets, for each batch, the longest line it reported and the
+// lines it named.
 QList<LogFinding> runFindAll(const LogStore &store, const QString &keyword,
-                             Qt::CaseSensitivity sensitivity, qint64 *reported = nullptr)
+                             Qt::CaseSensitivity sensitivity, qint64 *reported = nullptr,
+                             QList<QPair<int, QList<qint64>>> *batches = nullptr)
 {
     LogFindAll runner;
     QList<LogFinding> findings;
-    QObject::connect(&runner, &LogFindAll::found, [&](const QVector<LogFinding> &batch) {
-        for (const LogFinding &finding : batch)
-            findings.append(finding);
-    });
+    QObject::connect(&runner, &LogFindAll::found,
+                     [&](const QVector<LogFinding> &batch, int longestLine) {
+                         QList<qint64> lines;
+                         for (const LogFinding &finding : batch) {
+                             findings.append(finding);
+                             lines.append(finding.lineNumber - 1);
+                         }
+                         if (batches)
+                             batches->append({longestLine, lines});
+                     });
     QSignalSpy finished(&runner, &LogFindAll::finished);
     runner.start(store, keyword, sensitivity);
     if (!finished.wait(60000))
@@ -103,6 +112,44 @@ QList<LogFinding> runFindAll(const LogStore &store, const QString &keyword,
     if (reported)
         *reported = finished.at(0).at(0).toLongLong();
     return findings;
+}
+
+// The ordinary view's find-all on a file of ASCII lines without carriage returns, whose lines
+// are its blocks.
+QList<LogFinding> referenceFindAllInAscii(const QByteArray &bytes, const QByteArray &keyword)
+{
+    QList<LogFinding> findings;
+    qint64 position = 0;
+    int lineNumber = 0;
+    for (const QByteArray &line : bytes.split('\n')) {
+        ++lineNumber;
+        for (int from = 0; (from = line.indexOf(keyword, from)) >= 0; from += keyword.size())
+            findings.append({lineNumber, from, keyword.size(), position + from + keyword.size()});
+        position += line.size() + 1;
+    }
+    return findings;
+}
+
+bool sameFindings(const QList<LogFinding> &a, const QList<LogFinding> &b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                      [](const LogFinding &x, const LogFinding &y) {
+                          return x.lineNumber == y.lineNumber && x.column == y.column &&
+                                 x.length == y.length && x.position == y.position;
+                      });
+}
+
+// Lines of about 80 bytes, a third of them with a match of "[Comm]".
+QByteArray commLog(int lines)
+{
+    QByteArray bytes;
+    for (int line = 0; line < lines; ++line) {
+        bytes += line % 3 ? "2020-12-16 10:54:23.155 [Info] Scheduler: cycle finished, next poll "
+                            "in 100 ms\n"
+                          : "2020-12-16 10:54:23.159 [Comm] Received: [0E 05 71 2D 00 00 00 00 "
+                            "05 AC 04 7F 00 00 87]\n";
+    }
+    return bytes;
 }
 } // namespace
 
@@ -126,23 +173,9 @@ private:
             flags.setFlag(QTextDocument::FindCaseSensitively, caseSensitive);
             flags.setFlag(QTextDocument::FindWholeWords, wholeWords);
             flags.setFlag(QTextDocument::FindBackward, backward);
-            const Hit expected = referenceFind(document, needle, position, flags);
-            const QTextBlock block = document.findBlock(position);
-            const LogMatch match =
-                store.find(needle, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive,
-                           wholeWords, block.blockNumber(), position - block.position(), backward);
-            const Hit actual{match.line, match.column};
-            QVERIFY2(actual == expected,
-                     qPrintable(QStringLiteral("\"%1\" from %2, flags %3: %4:%5 instead of %6:%7")
-                                    .arg(needle)
-                                    .arg(position)
-                                    .arg(int(flags))
-                                    .arg(actual.line)
-                                    .arg(actual.column)
-                                    .arg(expected.line)
-                                    .arg(expected.column)));
-            if (match.isValid())
-                QCOMPARE(match.length, needle.size());
+            compareStep(store, document, needle, position, flags);
+            if (QTest::currentTestFailed())
+                return;
         }
     }
 
@@ -150,16 +183,47 @@ private:
                         const QString &keyword, Qt::CaseSensitivity sensitivity)
     {
         qint64 reported = -1;
-        const QList<LogFinding> actual = runFindAll(store, keyword, sensitivity, &reported);
+        QList<QPair<int, QList<qint64>>> batches;
+        const QList<LogFinding> actual =
+            runFindAll(store, keyword, sensitivity, &reported, &batches);
         const QList<LogFinding> expected = referenceFindAll(document, keyword, sensitivity);
         QCOMPARE(reported, qint64(expected.size()));
         QCOMPARE(actual.size(), expected.size());
         for (int i = 0; i < actual.size(); ++i) {
             const LogFinding &a = actual.at(i), &e = expected.at(i);
             QVERIFY2(a.lineNumber == e.lineNumber && a.column == e.column && a.length == e.length &&
-                         a.lineText == e.lineText && a.position == e.position,
+                         a.position == e.position,
                      qPrintable(QStringLiteral("\"%1\" finding %2").arg(keyword).arg(i)));
         }
+        // A batch says how wide its lines' rows are without handing over their text.
+        for (const auto &batch : batches) {
+            int longest = 0;
+            for (const qint64 line : batch.second)
+                longest = std::max(longest, document.findBlockByNumber(int(line)).length() - 1);
+            QCOMPARE(batch.first, longest);
+        }
+    }
+
+    // A step from `position` as the document finds it.
+    void compareStep(const LogStore &store, const QTextDocument &document, const QString &needle,
+                     int position, QTextDocument::FindFlags flags)
+    {
+        const Hit expected = referenceFind(document, needle, position, flags);
+        const QTextBlock block = document.findBlock(position);
+        const LogMatch match = store.find(
+            needle,
+            flags & QTextDocument::FindCaseSensitively ? Qt::CaseSensitive : Qt::CaseInsensitive,
+            flags & QTextDocument::FindWholeWords, block.blockNumber(), position - block.position(),
+            flags & QTextDocument::FindBackward);
+        QVERIFY2((Hit{match.line, match.column} == expected),
+                 qPrintable(QStringLiteral("\"%1\" from %2, flags %3: %4:%5 instead of %6:%7")
+                                .arg(needle)
+                                .arg(position)
+                                .arg(int(flags))
+                                .arg(match.line)
+                                .arg(match.column)
+                                .arg(expected.line)
+                                .arg(expected.column)));
     }
 
 private slots:
@@ -202,6 +266,7 @@ private slots:
         QTest::addColumn<int>("queries");
         QTest::newRow("small logs") << 60 << 400;
         QTest::newRow("over several windows") << 120000 << 60;
+        QTest::newRow("over several spans") << 600000 << 30;
     }
 
     void stepsAgainstDocument()
@@ -235,15 +300,28 @@ private slots:
         QCOMPARE(find(3, 1, true, 2), 2);
     }
 
+    void findAllAgainstDocument_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<int>("keywords");
+        QTest::newRow("small logs") << 200 << 5 << 8;
+        QTest::newRow("over several windows") << 60000 << 1 << 8;
+        QTest::newRow("over several spans") << 600000 << 1 << 4;
+    }
+
     void findAllAgainstDocument()
     {
-        QRandomGenerator random(99);
-        for (int round = 0; round < 6; ++round) {
-            const QString path = logs.write(randomLog(random, round == 0 ? 60000 : 200));
+        QFETCH(int, lines);
+        QFETCH(int, rounds);
+        QFETCH(int, keywords);
+        QRandomGenerator random(quint32(99 + lines));
+        for (int round = 0; round < rounds; ++round) {
+            const QString path = logs.write(randomLog(random, lines));
             LogStore store;
             QVERIFY(openAndWait(store, path));
             const auto document = referenceDocument(path);
-            for (int i = 0; i < 8; ++i) {
+            for (int i = 0; i < keywords; ++i) {
                 QString keyword = randomNeedle(random, *document);
                 if (i == 0)
                     keyword = QStringLiteral("x\u00A0y"); // no blank-for-no-break here
@@ -253,6 +331,147 @@ private slots:
                     return;
             }
         }
+    }
+
+    // Where lines are searched as bytes or decoded, and where windows and spans end.
+    void edges_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("needle");
+        const int window = 1 << 20;
+        QByteArray longLine = QByteArray(window + 500, 'x');
+        for (const int at : {10, window - 3, window + 100})
+            longLine.replace(at, 6, "[Comm]");
+        QTest::newRow("matches in a line longer than a window") << longLine + "\n[Comm] x\n"
+                                                                << "[Comm]";
+        QByteArray lengths;
+        for (int line = 0; lengths.size() < 3 * window; ++line)
+            lengths += "ab" + QByteArray(line % 300, 'x') + "ab\n";
+        QTest::newRow("lines of every length across windows") << lengths << "ab";
+        QTest::newRow("NUL bytes")
+            << QByteArray("a\0[Comm]\0\n\0\0[Comm]\n\0", 22).repeated(5000) << "[Comm]";
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("\xFF[Comm] \xC3[Comm]\n\xE2\x82[Comm]\n\xC0\xAF [comm]\n").repeated(5000)
+            << "[Comm]";
+        QTest::newRow("CRLF and carriage returns inside lines")
+            << QByteArray("[Comm]\r\n[Co\rmm] [Comm]\r\r\nx\r[Comm]\r\n").repeated(5000)
+            << "[Comm]";
+        QTest::newRow("only line feeds") << QByteArray(300000, '\n') << "x";
+        QTest::newRow("only line feeds, then a match") << QByteArray(300000, '\n') + "[Comm]"
+                                                       << "[Comm]";
+        QTest::newRow("a line above ASCII longer than a window")
+            << QByteArray("\xC3\xA9").repeated(600000) + "[Comm]\xC3\xA9[Comm]\n[Comm]"
+            << "[Comm]";
+        QTest::newRow("Kelvin signs")
+            << QByteArray("k \xE2\x84\xAA K\nkk\n").repeated(20000) << "K";
+        // Fixed-length lines put matches next to where the spans of 4 MiB end.
+        QByteArray sparse;
+        const int lineLength = 20;
+        const int atSpanEnd = (4 << 20) / lineLength;
+        for (int line = 0; line < 3 * atSpanEnd; ++line) {
+            const bool match = line == 3 || std::abs(line - atSpanEnd) < 2 ||
+                               std::abs(line - 2 * atSpanEnd) < 2 || line == 3 * atSpanEnd - 5;
+            sparse += (match ? QByteArray("line zqx ") : QByteArray("line azqx")) +
+                      QByteArray::number(line).rightJustified(10, '0') + "\n";
+        }
+        QTest::newRow("matches where spans end") << sparse << "zqx";
+    }
+
+    void edges()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, needle);
+        const QString path = logs.write(bytes);
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        const auto document = referenceDocument(path);
+        for (const auto sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            compareFindAll(store, *document, needle, sensitivity);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        // Steps from both ends, and from the start and the end of each of the first matches,
+        // every way.
+        QList<int> positions = {0, document->characterCount() - 1};
+        const QList<LogFinding> matches =
+            referenceFindAll(*document, needle, Qt::CaseInsensitive).mid(0, 5);
+        for (const LogFinding &match : matches)
+            positions << int(match.position) - needle.size() << int(match.position);
+        for (const int position : positions) {
+            for (int way = 0; way < 8; ++way) {
+                compareStep(
+                    store, *document, needle, position,
+                    QTextDocument::FindFlags((way & 1 ? QTextDocument::FindBackward : 0) |
+                                             (way & 2 ? QTextDocument::FindCaseSensitively : 0) |
+                                             (way & 4 ? QTextDocument::FindWholeWords : 0)));
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
+    }
+
+    void findAllWhileFileChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *change : {"grows", "shrinks"})
+            QTest::newRow(change) << change;
+    }
+
+    // The lines of the snapshot the search started from are searched; lines lost under it end
+    // the search with what was found before them.
+    void findAllWhileFileChanges()
+    {
+        QFETCH(QString, change);
+        const QByteArray bytes = commLog(150000);
+        const QString path = logs.write(bytes);
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        const QList<LogFinding> expected = referenceFindAllInAscii(bytes, "[Comm]");
+        LogFindAll runner;
+        QList<LogFinding> findings;
+        connect(&runner, &LogFindAll::found, this,
+                [&](const QVector<LogFinding> &batch) { findings += batch.toList(); });
+        QSignalSpy finished(&runner, &LogFindAll::finished);
+        runner.start(store, QStringLiteral("[Comm]"), Qt::CaseSensitive);
+        if (change == "grows") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            QVERIFY(file.write(commLog(30000)) > 0);
+        } else {
+            QVERIFY(QFile::resize(path, bytes.size() / 3));
+        }
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.at(0).at(0).toLongLong(), qint64(findings.size()));
+        if (change == "grows")
+            QVERIFY(sameFindings(findings, expected));
+        else
+            QVERIFY(sameFindings(findings, expected.mid(0, findings.size())));
+    }
+
+    // A search that waits for the receiving thread to take its batches gives way to the next.
+    void cancelWhileBatchesWait()
+    {
+        const QByteArray bytes = commLog(300000);
+        LogStore store;
+        QVERIFY(openAndWait(store, logs.write(bytes)));
+        LogFindAll runner;
+        QList<qint64> counts;
+        connect(&runner, &LogFindAll::finished, this, [&](qint64 count) { counts.append(count); });
+        runner.start(store, QStringLiteral("[Comm]"), Qt::CaseSensitive);
+        QTest::qSleep(300); // no event loop: the search fills the queue and waits
+        runner.start(store, QStringLiteral("Scheduler"), Qt::CaseSensitive);
+        QTRY_COMPARE_WITH_TIMEOUT(counts.size(), 1, 60000);
+        QCOMPARE(counts.first(), qint64(200000));
+        QTest::qWait(100);
+        QCOMPARE(counts.size(), 1); // nothing of the first search
+        // Nor does a waiting search hold up the end of its runner.
+        auto doomed = std::make_unique<LogFindAll>();
+        doomed->start(store, QStringLiteral("[Comm]"), Qt::CaseSensitive);
+        QTest::qSleep(300);
+        QElapsedTimer ending;
+        ending.start();
+        doomed.reset();
+        QVERIFY(ending.elapsed() < 5000);
     }
 
     void findAllSignals()

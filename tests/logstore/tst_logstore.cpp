@@ -6,6 +6,7 @@
 
 #include <QtTest>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -41,6 +42,42 @@ QByteArray randomLog(QRandomGenerator &random, int size)
             bytes += pieces.at(random.bounded(pieces.size()));
     }
     return bytes;
+}
+// Line starts (byte offset, document position) of `count` lines of a kind.
+QList<QPair<qint64, qint64>> lineStarts(const QString &kind, int count, QRandomGenerator &random)
+{
+    QList<QPair<qint64, qint64>> starts;
+    qint64 byte = 0, position = 0;
+    for (int line = 0; line < count; ++line) {
+        starts.append({byte, position});
+        QString lineKind = kind;
+        if (kind == "mixed") {
+            static const QStringList kinds = {"ASCII", "ASCII",       "ASCII",
+                                              "CRLF",  "above ASCII", "long lines"};
+            lineKind = kinds.at(random.bounded(kinds.size()));
+        }
+        const int length = random.bounded(1, 200);
+        qint64 bytes = length + 1, units = length + 1;
+        if (lineKind == "CRLF") {
+            ++bytes;
+        } else if (lineKind == "above ASCII") {
+            bytes += random.bounded(length + 1); // each extra byte one character shorter
+        } else if (lineKind == "only line feeds") {
+            bytes = units = 1;
+        } else if (lineKind == "long lines") {
+            bytes = units = random.bounded(200, 70000);
+        } else if (lineKind == "lines of gigabytes") {
+            // Beyond 32-bit distances, with their positions apart from their bytes.
+            bytes = line % 1000 == 999 ? (qint64(5) << 30) : line % 7 + 1;
+            units = bytes / 2 + 1;
+        } else if (lineKind == "another codec") {
+            // Lines are found again from the chunk that holds them: many start at one offset.
+            bytes = random.bounded(20) == 0 ? 16384 : 0;
+        }
+        byte += bytes;
+        position += units;
+    }
+    return starts;
 }
 } // namespace
 
@@ -92,6 +129,9 @@ private slots:
         const int chunk = 16384;
         row("empty", QByteArray());
         row("one line feed", "\n");
+        row("only line feeds", QByteArray(100000, '\n'));
+        row("CRLF, some lines above ASCII or over 255 bytes",
+            ("ab\r\n" + xs(300) + "\r\n\xC3\xA9\r\n").repeated(200));
         row("CR inside a sequence", "x\xC3\r\xA9y\n\xE2\r\x82\xAC");
         row("sequence open at the end", "abc\xE2\x82");
         row("sequence open before a line feed", "abc\xF0\x9F\x98\nd");
@@ -170,7 +210,7 @@ private slots:
         QCOMPARE(counts.last(), qint64(60001)); // the file ends in a line break
         QVERIFY(std::is_sorted(percents.cbegin(), percents.cend()));
         QCOMPARE(percents.last(), 100);
-        QVERIFY(store.indexMemory() <= 9 * store.lineCount() + 4096);
+        QVERIFY(store.indexMemory() <= 2 * store.lineCount() + 32768);
         compareWithReference(store, path);
     }
 
@@ -329,27 +369,86 @@ private slots:
         QVERIFY(store.lineText(last).size() <= store.longestLineLength());
     }
 
-    void indexPages()
+    void index_data()
     {
-        // Lines of gigabytes do not fit the pages' 32-bit distances.
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"ASCII", "CRLF", "above ASCII", "only line feeds", "long lines",
+                                 "lines of gigabytes", "another codec", "mixed"})
+            QTest::newRow(kind) << kind;
+    }
+
+    // Each kind of line start the index keeps, through blocks, block edges and the block being
+    // filled.
+    void index()
+    {
+        QFETCH(QString, kind);
+        QRandomGenerator random(7);
+        const QList<QPair<qint64, qint64>> starts = lineStarts(kind, 3000, random);
         LogIndex index;
-        QList<QPair<qint64, qint64>> starts;
-        qint64 byte = 0, position = 0;
-        for (int line = 0; line < 10000; ++line) {
-            starts.append({byte, position});
-            index.append(byte, position);
-            const qint64 length = line % 1000 == 999 ? (qint64(5) << 30) : line % 7;
-            byte += length + 1;
-            position += length / 2 + 1;
-        }
+        for (const auto &start : starts)
+            index.append(start.first, start.second);
         QCOMPARE(index.count(), qint64(starts.size()));
+        const qint64 limit = index.count();
         for (int line = 0; line < starts.size(); ++line) {
-            QCOMPARE(index.byteOffset(line), starts.at(line).first);
-            QCOMPARE(index.position(line), starts.at(line).second);
-            QCOMPARE(index.lineAtByte(starts.at(line).first, index.count()), qint64(line));
-            QCOMPARE(index.lineAtPosition(starts.at(line).second, index.count()), qint64(line));
+            const qint64 byte = starts.at(line).first;
+            const qint64 position = starts.at(line).second;
+            QCOMPARE(index.byteOffset(line), byte);
+            QCOMPARE(index.position(line), position);
+            // Lines that start where they do are the last of those.
+            const auto lastAt = [&](int from, auto value) {
+                while (from + 1 < starts.size() && value(from + 1) == value(from))
+                    ++from;
+                return qint64(from);
+            };
+            QCOMPARE(index.lineAtByte(byte, limit),
+                     lastAt(line, [&](int i) { return starts.at(i).first; }));
+            QCOMPARE(index.lineAtPosition(position, limit),
+                     lastAt(line, [&](int i) { return starts.at(i).second; }));
         }
-        QCOMPARE(index.lineAtByte(starts.at(5).first + 3, 5), qint64(4)); // `limit` holds
+        QCOMPARE(index.lineAtByte(starts.at(100).first + 1, 100), qint64(99)); // `limit` holds
+        for (int round = 0; round < 200; ++round) {
+            const int first = random.bounded(starts.size());
+            const int count = random.bounded(1, std::min(200, starts.size() - first + 1));
+            QVector<qint64> bytes(count), positions(count);
+            index.read(first, count, bytes.data(), positions.data());
+            for (int i = 0; i < count; ++i) {
+                QCOMPARE(bytes.at(i), starts.at(first + i).first);
+                QCOMPARE(positions.at(i), starts.at(first + i).second);
+            }
+        }
+    }
+
+    // A reader sees every published line as appended while the next ones come.
+    void indexReadWhileAppending()
+    {
+        QRandomGenerator random(11);
+        const QList<QPair<qint64, qint64>> starts = lineStarts("mixed", 1000000, random);
+        LogIndex index;
+        std::thread writer([&] {
+            for (const auto &start : starts)
+                index.append(start.first, start.second);
+        });
+        int mismatches = 0;
+        for (qint64 seen = 0; seen < starts.size();) {
+            seen = index.count();
+            if (seen == 0)
+                continue;
+            // The newest lines, most of them still in the block being filled, and any other.
+            const int count = int(std::min<qint64>(seen, 70));
+            QVector<qint64> bytes(count), positions(count);
+            index.read(seen - count, count, bytes.data(), positions.data());
+            for (int i = 0; i < count; ++i) {
+                if (bytes.at(i) != starts.at(int(seen) - count + i).first ||
+                    positions.at(i) != starts.at(int(seen) - count + i).second)
+                    ++mismatches;
+            }
+            const int line = random.bounded(int(seen));
+            if (index.byteOffset(line) != starts.at(line).first ||
+                index.position(line) != starts.at(line).second)
+                ++mismatches;
+        }
+        writer.join();
+        QCOMPARE(mismatches, 0);
     }
 };
 
