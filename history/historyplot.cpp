@@ -9,8 +9,6 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
-using namespace QtCharts;
-
 namespace
 {
 // Error marks sit just above the time axis on an axis of their own.

@@ -1,20 +1,12 @@
 #pragma once
 
+#include "history/chartclasses.h"
 #include "historycore/historyrow.h"
 
 #include <QHash>
 #include <QObject>
 #include <QPointF>
 #include <QVector>
-#include <QtCharts/QChartGlobal>
-
-QT_CHARTS_BEGIN_NAMESPACE
-class QChart;
-class QChartView;
-class QDateTimeAxis;
-class QLineSeries;
-class QValueAxis;
-QT_CHARTS_END_NAMESPACE
 
 // The plot of a parameter history in a chart view: numeric values over time, written values and
 // read values as two series, error responses as marks on the time axis. Rows come in as they are
@@ -28,7 +20,7 @@ class HistoryPlot : public QObject
 public:
     enum Series { Written, ReadBack, Errors, SeriesCount };
 
-    HistoryPlot(quint32 parameter, QtCharts::QChartView *view, QObject *parent = nullptr);
+    HistoryPlot(quint32 parameter, QChartView *view, QObject *parent = nullptr);
 
     // Takes rows that are rows `firstRow`, `firstRow` + 1, ... of the history.
     void addRows(const HistoryRows &rows, int firstRow);
@@ -58,13 +50,13 @@ private:
     void updateRanges();
 
     quint32 parameter;
-    QtCharts::QChartView *view;
+    QChartView *view;
     QWidget *viewport;
-    QtCharts::QChart *chart;
-    QtCharts::QDateTimeAxis *timeAxis;
-    QtCharts::QValueAxis *valueAxis;
-    QtCharts::QValueAxis *markAxis;
-    QtCharts::QLineSeries *series[SeriesCount];
+    QChart *chart;
+    QDateTimeAxis *timeAxis;
+    QValueAxis *valueAxis;
+    QValueAxis *markAxis;
+    QLineSeries *series[SeriesCount];
     QVector<QPointF> points[SeriesCount];
     QVector<int> rows[SeriesCount];
     // Local time offsets by hour of the log's wall-clock time.

@@ -170,7 +170,7 @@ QTableView *ParameterHistoryWindow::tableView() const
     return ui->tableView;
 }
 
-QtCharts::QChartView *ParameterHistoryWindow::chartView() const
+QChartView *ParameterHistoryWindow::chartView() const
 {
     return ui->chartView;
 }

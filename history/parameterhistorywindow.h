@@ -1,12 +1,12 @@
 #pragma once
 
+#include "history/chartclasses.h"
 #include "historycore/historyscan.h"
 
 #include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <QtCharts/QChartGlobal>
 #include <memory>
 
 class HistoryPlot;
@@ -16,10 +16,6 @@ class QProgressBar;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
-
-QT_CHARTS_BEGIN_NAMESPACE
-class QChartView;
-QT_CHARTS_END_NAMESPACE
 
 namespace Ui
 {
@@ -52,7 +48,7 @@ public:
     QString csvText() const;
 
     QTableView *tableView() const;
-    QtCharts::QChartView *chartView() const;
+    QChartView *chartView() const;
     QLabel *plotNoteLabel() const;
     QLabel *statusLabel() const;
     QProgressBar *progressBar() const;

@@ -93,7 +93,7 @@ template <typename Take> void forEachParameter(const QString &text, Take take)
         while (i < size && isAsciiDigit(c[i]))
             ++i;
         if (value <= 0xFFFFFFFFull)
-            take(quint32(value), text.midRef(indexStart, i - indexStart));
+            take(quint32(value), QStringView(text).mid(indexStart, i - indexStart));
     }
 }
 } // namespace
@@ -103,7 +103,7 @@ QVector<quint32> parameterNumbers(const TelegramRecord &record)
     QVector<quint32> numbers;
     if (record.type == NoTelegram || record.type == Data)
         return numbers;
-    forEachParameter(record.parameter, [&numbers](quint32 number, const QStringRef &) {
+    forEachParameter(record.parameter, [&numbers](quint32 number, QStringView) {
         if (!numbers.contains(number))
             numbers.append(number);
     });
@@ -163,7 +163,7 @@ bool ParameterHistory::bytesNameParameter(const QByteArray &bytes) const
 bool ParameterHistory::namesParameter(const QString &parameterText, QString *index) const
 {
     bool names = false;
-    forEachParameter(parameterText, [&](quint32 found, const QStringRef &foundIndex) {
+    forEachParameter(parameterText, [&](quint32 found, QStringView foundIndex) {
         if (found != number)
             return;
         if (names)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,14 +20,35 @@ constexpr int publishIntervalMs = 15;
 const char commMarker[] = "[Comm]";
 const int commMarkerLength = 6;
 
+// Whether the converter is past its header, where a leading byte-order mark is dropped. Qt 5's
+// codecs set IgnoreHeader when they pass it; Qt 6's keep that in internalState, and there the
+// flag (ConvertInitialBom) only forces it.
+bool headerSettled(const QTextCodec::ConverterState &state)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    if (state.internalState != 0)
+        return true;
+#endif
+    return state.flags & QTextCodec::IgnoreHeader;
+}
+
+void setHeaderOpen(QTextCodec::ConverterState &state, bool open)
+{
+    state.flags.setFlag(QTextCodec::IgnoreHeader, !open);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    if (open)
+        state.internalState = 0;
+#endif
+}
+
 // Whether the UTF-8 codec decodes runs of plain ASCII in a vector loop that leaves the stream's
-// header flag alone; decoded one by one, the first character clears the flag.
+// header open (Qt 5); decoded one by one, the first character settles it (always in Qt 6).
 bool asciiKeepsHeader()
 {
     static const bool keeps = [] {
         QTextCodec::ConverterState state;
         QTextCodec::codecForMib(106)->toUnicode(QByteArray(64, 'a').constData(), 64, &state);
-        return !(state.flags & QTextCodec::IgnoreHeader);
+        return !headerSettled(state);
     }();
     return keeps;
 }
@@ -71,7 +93,7 @@ struct LogFile::OpenLine {
         units = 0;
         carriageReturn = false;
         decoding = false;
-        state.flags = QTextCodec::DefaultConversion;
+        setHeaderOpen(state, true);
         state.remainingChars = 0;
         state.invalidChars = 0;
     }
@@ -135,7 +157,7 @@ LogFile::Change LogFile::change() const
         char head[4] = {};
         const qint64 sample = readSome(0, head, 4);
         const QTextCodec *now = QTextCodec::codecForUtfText(
-            QByteArray::fromRawData(head, int(sample)), QTextCodec::codecForLocale());
+            QByteArray::fromRawData(head, int(sample)), streamDefaultCodec());
         if (now != codec)
             return Change::Invalid;
     }
@@ -196,7 +218,7 @@ QString LogFile::decode(const char *bytes, qint64 from, qint64 to, bool terminat
     for (qint64 at = from; at < to;) {
         const qint64 pieceEnd = std::min(to, (at / chunkSize + 1) * chunkSize);
         const bool headerOpen = at % chunkSize == 0 && at / chunkSize <= header;
-        state.flags.setFlag(QTextCodec::IgnoreHeader, !headerOpen);
+        setHeaderOpen(state, headerOpen);
         text += codec->toUnicode(bytes + (at - from), int(pieceEnd - at), &state);
         at = pieceEnd;
     }
@@ -209,26 +231,40 @@ QString LogFile::decode(const char *bytes, qint64 from, qint64 to, bool terminat
 void LogFile::save(const QTextCodec::ConverterState &state, SavedState *saved)
 {
     saved->flags = int(state.flags);
-    saved->remainingChars = state.remainingChars;
-    std::copy(state.state_data, state.state_data + 3, saved->data);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    saved->internalState = state.internalState;
+#endif
+    saved->remainingChars = int(state.remainingChars);
+    std::copy(std::begin(state.state_data), std::end(state.state_data), saved->data);
 }
 
 void LogFile::restore(const SavedState &saved, QTextCodec::ConverterState *state)
 {
     state->flags = QTextCodec::ConversionFlags(saved.flags);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    state->internalState = saved.internalState;
+#endif
     state->remainingChars = saved.remainingChars;
     state->invalidChars = 0;
-    std::copy(saved.data, saved.data + 3, state->state_data);
+    std::copy(std::begin(saved.data), std::end(saved.data), state->state_data);
+}
+
+QTextCodec *LogFile::streamDefaultCodec()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QTextCodec::codecForMib(106);
+#else
+    return QTextCodec::codecForLocale();
+#endif
 }
 
 bool LogFile::chooseCodec()
 {
     char head[4] = {};
     const qint64 sample = readSome(0, head, 4);
-    // As the stream does: a byte-order mark picks the codec, else the locale's.
-    QTextCodec *locale = QTextCodec::codecForLocale();
-    QTextCodec *chosen =
-        QTextCodec::codecForUtfText(QByteArray::fromRawData(head, int(sample)), locale);
+    // As the stream does: a byte-order mark picks the codec, else its default.
+    QTextCodec *chosen = QTextCodec::codecForUtfText(QByteArray::fromRawData(head, int(sample)),
+                                                     streamDefaultCodec());
     if (codecChosen && chosen != codec)
         return false;
     codec = chosen;
@@ -258,10 +294,10 @@ void LogFile::findHeaderChunk(const char *window, qint64 windowStart, qint64 win
         QTextCodec::ConverterState state;
         restore(headerState, &state);
         const int decoded = codec->toUnicode(bytes, int(length), &state).size();
-        if (state.flags & QTextCodec::IgnoreHeader) {
+        if (headerSettled(state)) {
             QTextCodec::ConverterState settled;
             restore(headerState, &settled);
-            settled.flags |= QTextCodec::IgnoreHeader;
+            setHeaderOpen(settled, false);
             const bool dropped = codec->toUnicode(bytes, int(length), &settled).size() != decoded;
             droppedMark.store(dropped ? chunk * chunkSize : -1, std::memory_order_release);
             headerFromPartial = partial;
@@ -283,7 +319,7 @@ void LogFile::feed(OpenLine &line, const char *bytes, qint64 from, qint64 to) co
     for (qint64 at = from; at < to;) {
         const qint64 pieceEnd = std::min(to, (at / chunkSize + 1) * chunkSize);
         const bool headerOpen = at % chunkSize == 0 && at / chunkSize <= header;
-        line.state.flags.setFlag(QTextCodec::IgnoreHeader, !headerOpen);
+        setHeaderOpen(line.state, headerOpen);
         const QString text = codec->toUnicode(bytes + (at - from), int(pieceEnd - at), &line.state);
         const int returns = text.count(QLatin1Char('\r'));
         line.units += text.size() - returns;

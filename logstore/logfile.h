@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/types.h>
+#include <type_traits>
 
 // What an indexing pass has made known, consistent with the index entries below indexCount.
 struct LogSnapshot {
@@ -28,7 +29,7 @@ struct LogSnapshot {
 // the ordinary view shows, and what the indexing passes published. The store, its indexing
 // worker and searches each hold it; readers use the index below a snapshot's counts.
 //
-// The text is what QTextStream::readAll (locale codec, a device opened in text mode) followed
+// The text is what QTextStream::readAll (default codec, a device opened in text mode) followed
 // by QTextDocument::setPlainText gives: the stream decodes the raw file in 16 KiB chunks,
 // carriage returns included, with one converter state, and drops the carriage returns after
 // decoding; the document splits blocks at line feeds and at U+2029, U+FDD0 and U+FDD1.
@@ -86,6 +87,9 @@ public:
     // Whether lines need the codec at all (false: a locale or byte-order mark other than UTF-8;
     // then every line is decoded from its chunk).
     bool isUtf8() const { return utf8; }
+    // What QTextStream decodes with when no byte-order mark says otherwise: the locale's codec
+    // in Qt 5, UTF-8 whatever the locale in Qt 6.
+    static QTextCodec *streamDefaultCodec();
 
     LogIndex index;
 
@@ -94,8 +98,9 @@ private:
     struct OpenLine;
     struct SavedState {
         int flags = 0;
+        int internalState = 0; // Qt 6
         int remainingChars = 0;
-        uint data[3] = {0, 0, 0};
+        uint data[std::extent_v<decltype(QTextCodec::ConverterState::state_data)>] = {};
     };
     static void save(const QTextCodec::ConverterState &state, SavedState *saved);
     static void restore(const SavedState &saved, QTextCodec::ConverterState *state);

@@ -343,5 +343,5 @@ LogMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, bo
         searcher.find(linePosition(fromLine) + fromColumn, backward, stopLine);
     if (match.line < 0)
         return {};
-    return {match.line, match.column, text.size()};
+    return {match.line, match.column, int(text.size())};
 }

@@ -1,5 +1,7 @@
 #include "logstore/logtail.h"
 
+#include "logstore/logfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -41,7 +43,7 @@ void LogTail::start(const QString &fileName, qint64 offset, bool readText)
     readsText = readText;
     following = true;
     gone = false;
-    codec = QTextCodec::codecForLocale();
+    codec = LogFile::streamDefaultCodec();
     state = std::make_unique<QTextCodec::ConverterState>();
     struct stat status;
     if (::stat(QFile::encodeName(name).constData(), &status) == 0) {

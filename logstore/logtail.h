@@ -10,7 +10,7 @@ class QFileSystemWatcher;
 class QTimer;
 
 // Follows a log file while it is written: reports the text appended since the last look, read as
-// the ordinary view reads a file (carriage returns dropped, the locale's codec with its state
+// the ordinary view reads a file (carriage returns dropped, the stream's codec with its state
 // carried across appends), and says when the file shrank, was replaced or vanished. It watches
 // the file and its folder, and polls once a second besides, since watching misses some writers
 // (network folders, a file replaced by a rename).

@@ -168,7 +168,7 @@ qint64 DocumentLineSource::lineAtPosition(qint64 position) const
 {
     if (!document)
         return 0;
-    const int at = int(qBound<qint64>(0, position, document->characterCount() - 1));
+    const int at = int(qBound(qint64(0), position, qint64(document->characterCount()) - 1));
     return qMax(0, document->findBlock(at).blockNumber());
 }
 

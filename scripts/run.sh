@@ -32,4 +32,7 @@ if [ ! -e "$settings" ]; then
         printf '[General]\nFileNames="%s"\n' "$joined" >"$settings"
     fi
 fi
-exec "$root/build/bin/telvane" "$@"
+# BUILD_DIR (default build) is the build folder, as in the Makefile.
+build="${BUILD_DIR:-build}"
+[[ "$build" = /* ]] || build="$root/$build"
+exec "$build/bin/telvane" "$@"

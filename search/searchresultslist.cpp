@@ -216,7 +216,12 @@ void SearchResultsList::paintEvent(QPaintEvent *event)
     if (row < 0)
         return;
     const int widest = delegate->widestPaintedRow();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+#else
     QStyleOptionViewItem option = viewOptions();
+#endif
     const QModelIndex current = currentIndex();
     for (; row < total; ++row) {
         const QModelIndex rowIndex = index(row);

@@ -13,7 +13,8 @@ QString dataHead(const QString &data)
         }
     }
     if (!plain)
-        return QString::asprintf("len = %03d [%s]", data.length(), data.toLocal8Bit().constData());
+        return QString::asprintf("len = %03d [%s]", int(data.length()),
+                                 data.toLocal8Bit().constData());
     QString length = QString::number(data.length());
     if (length.size() < 3)
         length.prepend(QString(3 - length.size(), QLatin1Char('0')));

@@ -95,7 +95,7 @@ const FaultCatalogue &catalogueFor(TextLanguage language)
     return language == German ? germanFaultCatalogue() : englishFaultCatalogue();
 }
 
-bool isFaultWord(const QStringRef &piece)
+bool isFaultWord(QStringView piece)
 {
     return piece == QLatin1String("INT FAIL") || piece == QLatin1String("EXT FAIL");
 }
@@ -132,7 +132,7 @@ const FaultCatalogue &germanFaultCatalogue()
 FaultLine parseFaultLine(const QString &line)
 {
     FaultLine result;
-    const QVector<QStringRef> pieces = line.splitRef(QLatin1Char(','));
+    const QList<QStringView> pieces = QStringView(line).split(QLatin1Char(','));
     const bool withData = pieces.size() == 5 && pieces[3].size() == 16;
     if ((!withData && pieces.size() != 4) || !isFaultWord(pieces[0]))
         return result;

@@ -163,7 +163,7 @@ Bytes Generator::envelope(int direction, const Bytes &inner)
 int Generator::receivedSplit(QByteArray &out, const Bytes &bytes, int maxLines)
 {
     const int lengthBytes = random.below(4) == 0 ? 2 : 1;
-    const int cuts[] = {0, 1, 1 + lengthBytes, bytes.size()};
+    const int cuts[] = {0, 1, 1 + lengthBytes, int(bytes.size())};
     int written = 0;
     for (int part = 0; part < 3 && written < maxLines; ++part, ++written)
         hexLine(out, "Received:", bytes, cuts[part], cuts[part + 1]);

@@ -75,7 +75,7 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     follow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(follow);
     history = new QAction(tr("Parameter History"), this);
-    history->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_H));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     history->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     history->setVisible(false);
     addAction(history);
@@ -423,6 +423,11 @@ void Field::showNote(const QString &text)
             if (shown->controller()->caretInView())
                 return;
             shown->controller()->ensureCaretVisible();
+            // A caret on the last row on screen, whole but with no room left for the
+            // document's margin, stays where the views scroll it and is not counted as
+            // shown: it goes up to the last counted row.
+            if (!shown->controller()->caretInView())
+                shown->scrollToLine(shown->caretPosition().line - shown->visibleLineCount() + 1);
         });
     }
 }

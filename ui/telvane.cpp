@@ -141,7 +141,7 @@ void Telvane::addKeys()
         connect(action, &QAction::triggered, this, act);
         on->addAction(action);
     };
-    addKey(QKeySequence(Qt::CTRL + Qt::Key_O), this, Qt::WindowShortcut, [this] {
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_O), this, Qt::WindowShortcut, [this] {
         if (Field *field = activeField())
             field->selectAndOpenFile();
     });
@@ -153,7 +153,7 @@ void Telvane::addKeys()
         return;
 
     SearchBar *bar = ui->searchBar;
-    addKey(QKeySequence(Qt::CTRL + Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
         if (searchAreaShown())
             bar->focusSearchText();
     });
@@ -161,15 +161,15 @@ void Telvane::addKeys()
         if (searchAreaShown())
             bar->requestNext();
     });
-    addKey(QKeySequence(Qt::SHIFT + Qt::Key_F3), this, Qt::WindowShortcut, [this, bar] {
+    addKey(QKeySequence(Qt::SHIFT | Qt::Key_F3), this, Qt::WindowShortcut, [this, bar] {
         if (searchAreaShown())
             bar->requestPrevious();
     });
-    addKey(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
+    addKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this, Qt::WindowShortcut, [this, bar] {
         if (searchAreaShown())
             bar->requestFindAll();
     });
-    addKey(QKeySequence(Qt::CTRL + Qt::Key_W), this, Qt::WindowShortcut, [this] {
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_W), this, Qt::WindowShortcut, [this] {
         // The X button's own click, so that the panel closes exactly as it does by mouse.
         if (Field *field = activeField())
             field->closeButton()->click();

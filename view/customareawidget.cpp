@@ -24,8 +24,9 @@ void CustomAreaWidget::mousePressEvent(QMouseEvent *event)
 {
     // Both areas start at the viewport's top edge, so x 0 at the same height is the start of
     // the text line drawn beside the press.
-    QMouseEvent forwarded(event->type(), QPointF(0, event->localPos().y()), event->button(),
-                          event->buttons(), event->modifiers());
+    const QPoint at(0, event->pos().y());
+    QMouseEvent forwarded(event->type(), at, mapToGlobal(at), event->button(), event->buttons(),
+                          event->modifiers());
     textEdit->mousePressEvent(&forwarded);
 }
 

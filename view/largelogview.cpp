@@ -61,8 +61,9 @@ protected:
             return;
         }
         // The start of the line drawn beside the press, as a press in the text there.
-        QMouseEvent forwarded(event->type(), QPointF(0, event->localPos().y()), event->button(),
-                              event->buttons(), event->modifiers());
+        const QPoint at(0, event->pos().y());
+        QMouseEvent forwarded(event->type(), at, mapToGlobal(at), event->button(), event->buttons(),
+                              event->modifiers());
         view->mousePressEvent(&forwarded);
     }
     void wheelEvent(QWheelEvent *event) override { view->wheelEvent(event); }
@@ -281,7 +282,7 @@ int LargeLogView::lineLength(qint64 line) const
 
 int LargeLogView::lineHeight() const
 {
-    return fontMetrics().height();
+    return textLineHeight(font());
 }
 
 qreal LargeLogView::charWidth() const
@@ -329,7 +330,7 @@ qint64 LargeLogView::firstVisibleLine() const
 void LargeLogView::scrollToLine(qint64 line)
 {
     QScrollBar *vertical = verticalScrollBar();
-    vertical->setValue(int(qBound<qint64>(vertical->minimum(), line, vertical->maximum())));
+    vertical->setValue(int(qBound(qint64(vertical->minimum()), line, qint64(vertical->maximum()))));
 }
 
 int LargeLogView::lineNumberAreaWidth() const
@@ -382,12 +383,13 @@ void LargeLogView::updateScrollBars()
 {
     const qint64 last = lastFirstLine();
     QScrollBar *vertical = verticalScrollBar();
-    vertical->setRange(0, int(qBound<qint64>(0, last, INT_MAX)));
+    vertical->setRange(0, int(qBound(qint64(0), last, qint64(INT_MAX))));
     vertical->setPageStep(int(qMax<qint64>(1, lines->lineCount() - last)));
     vertical->setSingleStep(1);
     const qint64 widest = qint64(lines->longestLineLength() * charWidth() + 2 * documentMargin);
     QScrollBar *horizontal = horizontalScrollBar();
-    horizontal->setRange(0, int(qBound<qint64>(0, widest - viewport()->width(), INT_MAX / 2)));
+    horizontal->setRange(0,
+                         int(qBound(qint64(0), widest - viewport()->width(), qint64(INT_MAX / 2))));
     horizontal->setPageStep(viewport()->width());
     horizontal->setSingleStep(qRound(charWidth() * 2));
 }
@@ -502,7 +504,7 @@ void LargeLogView::paintMarks()
 TextPosition LargeLogView::atX(qint64 line, qreal x) const
 {
     const QString text = lineText(line);
-    return {line, qBound(0, layoutOf(text).column(x), text.size())};
+    return {line, qBound(0, layoutOf(text).column(x), int(text.size()))};
 }
 
 qreal LargeLogView::xOf(const TextPosition &at) const
@@ -575,7 +577,7 @@ QRect LargeLogView::caretRect() const
     const qint64 first = firstVisibleLine();
     const int x = documentMargin + qRound(xOf(caret)) - horizontalScrollBar()->value();
     const qint64 top = (caret.line - first) * lineHeight() + topOffset(first);
-    return QRect(x, int(qBound<qint64>(INT_MIN / 2, top, INT_MAX / 2)), 1, lineHeight());
+    return QRect(x, int(qBound(qint64(INT_MIN / 2), top, qint64(INT_MAX / 2))), 1, lineHeight());
 }
 
 void LargeLogView::ensureCaretVisible()

@@ -6,14 +6,21 @@
 #include "view/lineicons.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextBlock>
 #include <QWidget>
+#include <QtMath>
 #include <array>
 #include <memory>
+
+int textLineHeight(const QFont &font)
+{
+    return qCeil(QFontMetricsF(font).height());
+}
 
 namespace
 {

@@ -11,6 +11,11 @@ class QFont;
 class QPaintEvent;
 class QWidget;
 
+// The height of a line of text in `font` as a text layout gives it: ascent and descent rounded
+// up. QFontMetrics::height() rounds them to the nearest pixel, and Qt 6's metrics can be
+// fractional.
+int textLineHeight(const QFont &font);
+
 // The gutter: background, right border and the 1-based numbers of `rows`.
 void paintLineNumbers(QWidget *gutter, const QPaintEvent *event, int gutterWidth, int lineHeight,
                       const QVector<VisibleRow> &rows);

@@ -267,7 +267,7 @@ void VisualizedTextEdit::visualizedTextAreaPaintEvent(QPaintEvent *)
 {
     // The whole strip, not just the exposed part, so that records pair with screen rows.
     const QVector<VisibleRow> rows = visibleRows(visualizedTextArea->rect());
-    paintVisualization(visualizedTextArea, font(), fontMetrics().height(), rows,
+    paintVisualization(visualizedTextArea, font(), textLineHeight(font()), rows,
                        logView->rowTexts(rows), logView->selectedLine(), logView->mode());
 }
 
@@ -278,7 +278,7 @@ void VisualizedTextEdit::errorMarkAreaPaintEvent(QPaintEvent *)
 
 void VisualizedTextEdit::lineNumberAreaPaintEvent(QPaintEvent *event)
 {
-    paintLineNumbers(lineNumberArea, event, lineNumberAreaWidth(), fontMetrics().height(),
+    paintLineNumbers(lineNumberArea, event, lineNumberAreaWidth(), textLineHeight(font()),
                      visibleRows(event->rect()));
     emit forceVisualizedTextAreaToBePainted();
 }
@@ -333,14 +333,14 @@ void VisualizedTextEdit::select(const TextPosition &anchor, const TextPosition &
 
 void VisualizedTextEdit::scrollToLine(qint64 line)
 {
-    verticalScrollBar()->setValue(int(qBound<qint64>(0, line, INT_MAX)));
+    verticalScrollBar()->setValue(int(qBound(qint64(0), line, qint64(INT_MAX))));
 }
 
 int VisualizedTextEdit::visibleLineCount() const
 {
     // As the scroll bar counts them: the lines that fit below the document's top margin.
     return qMax(1, (viewport()->height() - int(document()->documentMargin()) - 1) /
-                       qMax(1, fontMetrics().height()));
+                       qMax(1, textLineHeight(font())));
 }
 
 void VisualizedTextEdit::setFoundPalette(bool found)

@@ -40,7 +40,7 @@ QVector<QStringList> parseCsv(const QString &text)
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (quoted) {
-            if (c == QLatin1Char('"') && text.midRef(i + 1, 1) == QLatin1String("\""))
+            if (c == QLatin1Char('"') && QStringView(text).mid(i + 1, 1) == QLatin1String("\""))
                 field += text.at(++i);
             else if (c == QLatin1Char('"'))
                 quoted = false;
@@ -51,7 +51,8 @@ QVector<QStringList> parseCsv(const QString &text)
         } else if (c == QLatin1Char(',')) {
             fields << field;
             field.clear();
-        } else if (c == QLatin1Char('\r') && text.midRef(i + 1, 1) == QLatin1String("\n")) {
+        } else if (c == QLatin1Char('\r') &&
+                   QStringView(text).mid(i + 1, 1) == QLatin1String("\n")) {
             records << (fields << field);
             fields.clear();
             field.clear();

@@ -243,9 +243,12 @@ private slots:
         QTest::newRow("forward from past the text") << QByteArray("ab") << "ab" << 3 << -1 << -1;
         QTest::newRow("across a paragraph separator") << separated << "bc" << 0 << -1 << -1;
         QTest::newRow("after a paragraph separator") << separated << "cd" << 0 << 1 << 0;
-        QTest::newRow("across a dropped byte-order mark")
+        // Qt 5's stream drops a byte-order mark at a chunk start when only plain ASCII came
+        // before; Qt 6's keeps it, and then the ordinary view shows no marker there either.
+        const bool dropsMark = QT_VERSION < QT_VERSION_CHECK(6, 0, 0);
+        QTest::newRow("across a byte-order mark at a chunk start")
             << "first\n" + QByteArray(16375, 'x') + "[Co\xEF\xBB\xBFmm]"
-            << "[Comm]" << 0 << 1 << 16375;
+            << "[Comm]" << 0 << (dropsMark ? 1 : -1) << (dropsMark ? 16375 : -1);
     }
 
     void steps()

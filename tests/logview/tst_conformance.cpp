@@ -376,9 +376,7 @@ class TestConformance : public QObject
         const QString rest = action.section(QLatin1Char(' '), 1);
         QWidget *widget = field->view()->widget();
         if (verb == QLatin1String("key")) {
-            const int combined = QKeySequence::fromString(rest)[0];
-            QTest::keyClick(widget, Qt::Key(combined & ~Qt::KeyboardModifierMask),
-                            Qt::KeyboardModifiers(combined & Qt::KeyboardModifierMask));
+            QTest::keySequence(widget, QKeySequence::fromString(rest));
         } else if (verb == QLatin1String("click")) {
             const VisibleRow row = field->view()->visibleRows().value(rest.toInt());
             QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();

@@ -24,13 +24,13 @@ QList<Match> findAllOf(LogViewController *view, const QString &keyword,
     QObject receiver; // the connections end here
     QObject::connect(view, &LogViewController::foundBatch, &receiver, [&](const FoundBatch &batch) {
         for (const Finding &f : batch.findings)
-            matches.append({f.lineNumber, f.column, f.length, f.position,
-                            qHash(batch.lineText(f.lineNumber))});
+            matches.append(Match{f.lineNumber, f.column, f.length, f.position,
+                                 qint64(qHash(batch.lineText(f.lineNumber)))});
     });
     QObject::connect(view, &LogViewController::end, &receiver, [&] { ended = true; });
     view->findAll(keyword, sensitivity);
     if (!QTest::qWaitFor([&] { return ended; }, 10000))
-        matches.append({-1}); // never ended: differs from any real answer
+        matches.append(Match{-1}); // never ended: differs from any real answer
     return matches;
 }
 } // namespace

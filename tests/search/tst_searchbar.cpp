@@ -52,12 +52,12 @@ private slots:
         QTest::addColumn<int>("direction"); // -1: no search
         const int next = FindNext, previous = FindPrevious;
         QTest::newRow("up") << int(Qt::Key_Up) << previous;
-        QTest::newRow("shift+up") << int(Qt::SHIFT + Qt::Key_Up) << previous;
+        QTest::newRow("shift+up") << (int(Qt::SHIFT) | Qt::Key_Up) << previous;
         QTest::newRow("down") << int(Qt::Key_Down) << next;
         QTest::newRow("return") << int(Qt::Key_Return) << next;
-        QTest::newRow("keypad enter") << int(Qt::KeypadModifier + Qt::Key_Enter) << next;
-        QTest::newRow("shift+return") << int(Qt::SHIFT + Qt::Key_Return) << previous;
-        QTest::newRow("shift+enter") << int(Qt::SHIFT + Qt::Key_Enter) << previous;
+        QTest::newRow("keypad enter") << (int(Qt::KeypadModifier) | Qt::Key_Enter) << next;
+        QTest::newRow("shift+return") << (int(Qt::SHIFT) | Qt::Key_Return) << previous;
+        QTest::newRow("shift+enter") << (int(Qt::SHIFT) | Qt::Key_Enter) << previous;
         QTest::newRow("escape") << int(Qt::Key_Escape) << -1;
         QTest::newRow("left") << int(Qt::Key_Left) << -1;
     }

@@ -74,7 +74,7 @@ class TestKeys : public QObject
         return widget;
     }
 
-    // A key with its modifiers, Qt::CTRL + Qt::Key_F say.
+    // A key with its modifiers, int(Qt::CTRL) | Qt::Key_F say.
     void press(int key)
     {
         QWidget *focus = QApplication::focusWidget();
@@ -106,10 +106,10 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("direction"); // -1: no request
-        const int findAll = Qt::CTRL + Qt::SHIFT + Qt::Key_F;
+        const int findAll = int(Qt::CTRL) | Qt::SHIFT | Qt::Key_F;
         QTest::newRow("F3 in the log view") << "view" << int(Qt::Key_F3) << "n" << int(FindNext);
         QTest::newRow("Shift+F3 in the search text")
-            << "search text" << int(Qt::SHIFT + Qt::Key_F3) << "n" << int(FindPrevious);
+            << "search text" << (int(Qt::SHIFT) | Qt::Key_F3) << "n" << int(FindPrevious);
         QTest::newRow("F3 in the file list")
             << "file list" << int(Qt::Key_F3) << "n" << int(FindNext);
         QTest::newRow("Ctrl+Shift+F") << "view" << findAll << "n" << int(FindAll);
@@ -147,7 +147,7 @@ private slots:
         this->focus(focus);
         searchText()->setCursorPosition(2);
         requests.clear();
-        press(Qt::CTRL + Qt::Key_F);
+        press(int(Qt::CTRL) | Qt::Key_F);
         QCOMPARE(QApplication::focusWidget(), searchText());
         QCOMPARE(searchText()->selectedText(), QStringLiteral("needle"));
         QVERIFY(requests.isEmpty());
@@ -159,7 +159,7 @@ private slots:
     {
         QVERIFY(open(false, {"one.log", "two.log", "three.log"}));
         QVERIFY(focusPanel(1));
-        press(Qt::CTRL + Qt::Key_F);
+        press(int(Qt::CTRL) | Qt::Key_F);
         QCOMPARE(QApplication::focusWidget(), searchText());
         press(Qt::Key_Escape);
         Field *field = window->panels().at(1);
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(open(false, {"one.log", "two.log", "three.log"}));
         QVERIFY(focusPanel(1));
         const unsigned closedId = window->panels().at(1)->id;
-        press(Qt::CTRL + Qt::Key_W);
+        press(int(Qt::CTRL) | Qt::Key_W);
         testsupport::deleteClosed();
         QCOMPARE(window->panels().size(), 2);
         QCOMPARE(window->fieldById(closedId), nullptr);
@@ -210,7 +210,7 @@ private slots:
         Field *next = window->activeField();
         if (next)
             QVERIFY(next->isAncestorOf(QApplication::focusWidget()));
-        press(Qt::CTRL + Qt::Key_W);
+        press(int(Qt::CTRL) | Qt::Key_W);
         testsupport::deleteClosed();
         QCOMPARE(window->panels().size(), next ? 1 : 2);
     }
@@ -221,10 +221,10 @@ private slots:
     {
         QVERIFY(open(false, {"one.log", "two.log"}));
         searchText()->setText(QStringLiteral("needle"));
-        press(Qt::CTRL + Qt::Key_W);
+        press(int(Qt::CTRL) | Qt::Key_W);
         testsupport::deleteClosed();
         QCOMPARE(window->activeField(), nullptr);
-        press(Qt::CTRL + Qt::Key_F);
+        press(int(Qt::CTRL) | Qt::Key_F);
         press(Qt::Key_Escape);
         QCOMPARE(QApplication::focusWidget(), searchText());
         QCOMPARE(window->activeField(), nullptr);
@@ -232,10 +232,10 @@ private slots:
         testsupport::deleteClosed();
         QVERIFY(window->panels().isEmpty());
         requests.clear();
-        press(Qt::CTRL + Qt::Key_F);
+        press(int(Qt::CTRL) | Qt::Key_F);
         press(Qt::Key_F3);
-        press(Qt::SHIFT + Qt::Key_F3);
-        press(Qt::CTRL + Qt::SHIFT + Qt::Key_F);
+        press(int(Qt::SHIFT) | Qt::Key_F3);
+        press(int(Qt::CTRL) | Qt::SHIFT | Qt::Key_F);
         press(Qt::Key_F5);
         QVERIFY(requests.isEmpty());
         QVERIFY(QApplication::focusWidget() != searchText());
@@ -286,7 +286,7 @@ private slots:
                 dialog->reject();
         });
         answer.start();
-        press(Qt::CTRL + Qt::Key_O);
+        press(int(Qt::CTRL) | Qt::Key_O);
         answer.stop();
 
         QCOMPARE(fileMode, int(QFileDialog::ExistingFile)); // Browse..., not Add File(s)
@@ -301,7 +301,7 @@ private slots:
     void safetyFaultModeKeys_data()
     {
         QTest::addColumn<int>("key");
-        for (const int key : {int(Qt::Key_F5), int(Qt::CTRL + Qt::Key_W), int(Qt::CTRL + Qt::Key_F),
+        for (const int key : {int(Qt::Key_F5), int(Qt::CTRL) | Qt::Key_W, int(Qt::CTRL) | Qt::Key_F,
                               int(Qt::Key_F3)})
             QTest::newRow(qPrintable(QKeySequence(key).toString())) << key;
     }
