@@ -295,8 +295,11 @@ bool LogViewController::caretInView() const
 {
     const qint64 line = viewport->caretPosition().line;
     const QVector<VisibleRow> rows = viewport->visibleRows();
-    const int count = viewport->visibleLineCount();
-    return !rows.isEmpty() && line >= rows.first().line && line < rows.first().line + count;
+    for (const VisibleRow &row : rows) {
+        if (row.line == line)
+            return row.top >= 0 && row.top + viewport->lineHeight() <= viewport->viewportHeight();
+    }
+    return false;
 }
 
 bool LogViewController::caretOnLastLine() const

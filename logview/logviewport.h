@@ -28,6 +28,9 @@ public:
     virtual void scrollToLine(qint64 line) = 0;
     // The lines that fit on screen whole.
     virtual int visibleLineCount() const = 0;
+    // The height of the text area and of one line in it, in pixels.
+    virtual int viewportHeight() const = 0;
+    virtual int lineHeight() const = 0;
     // The rows of the lines that are on screen, partly or whole, top to bottom.
     virtual QVector<VisibleRow> visibleRows() const = 0;
     // A match shows white on red while the view has no focus, until the user clicks the view.

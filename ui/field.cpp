@@ -423,11 +423,6 @@ void Field::showNote(const QString &text)
             if (shown->controller()->caretInView())
                 return;
             shown->controller()->ensureCaretVisible();
-            // A caret on the last row on screen, whole but with no room left for the
-            // document's margin, stays where the views scroll it and is not counted as
-            // shown: it goes up to the last counted row.
-            if (!shown->controller()->caretInView())
-                shown->scrollToLine(shown->caretPosition().line - shown->visibleLineCount() + 1);
         });
     }
 }
@@ -854,4 +849,9 @@ void Field::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateVisualizedAreaSlider();
+    // The details pane takes 150 pixels, the log view the rest.
+    const QList<int> sizes = ui->splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (sizes.size() == 2 && total > 250)
+        ui->splitter->setSizes({total - 150, 150});
 }

@@ -52,7 +52,7 @@ public:
     int visualizedTextAreaWidth() const override { return stripWidth; }
     int shownStripWidth() const override;
     int lineNumberAreaWidth() const override;
-    int lineHeight() const;
+    int lineHeight() const override;
     qint64 firstVisibleLine() const;
     bool hasSelection() const { return anchor != caret; }
     QWidget *lineNumberWidget() const override { return gutter; }
@@ -66,6 +66,7 @@ public:
     void select(const TextPosition &anchorAt, const TextPosition &caretAt, bool reveal) override;
     void scrollToLine(qint64 line) override;
     int visibleLineCount() const override;
+    int viewportHeight() const override { return viewport()->height(); }
     QVector<VisibleRow> visibleRows() const override;
     void setFoundPalette(bool found) override;
     void selectedLineChanged() override;

@@ -63,6 +63,8 @@ public:
     void select(const TextPosition &anchor, const TextPosition &caret, bool reveal) override;
     void scrollToLine(qint64 line) override;
     int visibleLineCount() const override;
+    int viewportHeight() const override { return viewport()->height(); }
+    int lineHeight() const override { return textLineHeight(font()); }
     QVector<VisibleRow> visibleRows() const override { return visibleRows(viewport()->rect()); }
     void setFoundPalette(bool found) override;
     void selectedLineChanged() override;
