@@ -191,7 +191,7 @@ void UnpackedLog::updatePercent(qint64 bytesIn, qint64 bytesOut)
         percent = bytesOut * 100 / entry.size;
     else if (stamp.size > 0)
         percent = bytesIn * 100 / stamp.size;
-    progress = int(qBound<qint64>(0, qint64(percent), 100));
+    progress = int(qBound(qint64(0), percent, qint64(100)));
 }
 
 bool UnpackedLog::continueToFile()
