@@ -36,7 +36,7 @@ bool isTagged(const QString &text)
     const int open = text.indexOf(QLatin1Char('['));
     if (open < 0)
         return false;
-    const QStringRef rest = text.midRef(open);
+    const QStringView rest = QStringView(text).mid(open);
     return rest.startsWith(warnTag) || rest.startsWith(errorTag);
 }
 

@@ -415,7 +415,7 @@ void LogViewController::selectLine(qint64 line)
 {
     if (!lines)
         return;
-    const qint64 shown = qBound<qint64>(0, line, lines->lineCount() - 1);
+    const qint64 shown = qBound(qint64(0), line, lines->lineCount() - 1);
     viewport->select({shown, 0}, {shown, 0}, true);
     viewport->scrollToLine(shown - viewport->visibleLineCount() / 2);
 }
@@ -435,7 +435,7 @@ void LogViewController::goTo(const Finding &finding)
         return;
     viewport->setFoundPalette(true);
     const qint64 endAt = lines->positionOf(lines->endPosition());
-    const qint64 startAt = qBound<qint64>(0, finding.position - finding.length, endAt);
+    const qint64 startAt = qBound(qint64(0), finding.position - finding.length, endAt);
     const TextPosition start = lines->positionAt(startAt);
     const TextPosition end = lines->positionAt(qBound(startAt, finding.position, endAt));
     viewport->select(start, end, true);
@@ -453,7 +453,7 @@ void LogViewController::showLine(qint64 line)
 {
     if (!lines)
         return;
-    line = qBound<qint64>(0, line, lines->lineCount() - 1);
+    line = qBound(qint64(0), line, lines->lineCount() - 1);
     navigating = true;
     if (noteShown)
         setNote(QString());

@@ -12,7 +12,7 @@ QStringList LineSource::lineTexts(qint64 first, qint64 count) const
 TextPosition LineSource::positionAt(qint64 position) const
 {
     const qint64 line = lineAtPosition(position);
-    return {line, int(qBound<qint64>(0, position - linePosition(line), lineLength(line)))};
+    return {line, int(qBound(qint64(0), position - linePosition(line), lineLength(line)))};
 }
 
 TextPosition LineSource::endPosition() const

@@ -517,7 +517,7 @@ TextPosition LargeLogView::positionAt(const QPoint &point) const
     const qint64 count = qMax<qint64>(1, lines->lineCount());
     const qint64 first = firstVisibleLine();
     const int y = point.y() - topOffset(first);
-    const qint64 line = qBound<qint64>(0, first + (y < 0 ? -1 : y / lineHeight()), count - 1);
+    const qint64 line = qBound(qint64(0), first + (y < 0 ? -1 : y / lineHeight()), count - 1);
     return atX(line, point.x() + horizontalScrollBar()->value() - documentMargin);
 }
 
@@ -689,7 +689,7 @@ void LargeLogView::keyPressEvent(QKeyEvent *event)
     const auto vertically = [&](qint64 delta) {
         if (preferredX < 0)
             preferredX = xOf(caret);
-        return atX(qBound<qint64>(0, caret.line + delta, count - 1), preferredX);
+        return atX(qBound(qint64(0), caret.line + delta, count - 1), preferredX);
     };
     endPending = false;
     switch (event->key()) {

@@ -347,3 +347,8 @@ void VisualizedTextEdit::setFoundPalette(bool found)
 {
     setPalette(found ? foundPalette : normalPalette);
 }
+
+int VisualizedTextEdit::lineHeight() const
+{
+    return textLineHeight(font());
+}

@@ -64,7 +64,7 @@ public:
     void scrollToLine(qint64 line) override;
     int visibleLineCount() const override;
     int viewportHeight() const override { return viewport()->height(); }
-    int lineHeight() const override { return textLineHeight(font()); }
+    int lineHeight() const override;
     QVector<VisibleRow> visibleRows() const override { return visibleRows(viewport()->rect()); }
     void setFoundPalette(bool found) override;
     void selectedLineChanged() override;

@@ -408,7 +408,7 @@ private slots:
         QCOMPARE(index.lineAtByte(starts.at(100).first + 1, 100), qint64(99)); // `limit` holds
         for (int round = 0; round < 200; ++round) {
             const int first = random.bounded(starts.size());
-            const int count = random.bounded(1, std::min(200, starts.size() - first + 1));
+            const int count = random.bounded(1, std::min(200, int(starts.size()) - first + 1));
             QVector<qint64> bytes(count), positions(count);
             index.read(first, count, bytes.data(), positions.data());
             for (int i = 0; i < count; ++i) {
