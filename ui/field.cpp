@@ -117,7 +117,7 @@ Field::Field(QWidget *parent, const QString &fileName, const DecodeMode &mode)
     nextError = new QAction(tr("Next Error"), this);
     nextError->setShortcut(Qt::Key_F8);
     previousError = new QAction(tr("Previous Error"), this);
-    previousError->setShortcut(Qt::SHIFT + Qt::Key_F8);
+    previousError->setShortcut(Qt::SHIFT | Qt::Key_F8);
     for (QAction *action : {nextError, previousError})
         action->setShortcutContext(Qt::WidgetShortcut);
     connect(nextError, &QAction::triggered, this,

@@ -174,17 +174,17 @@ void Telvane::addKeys()
         if (Field *field = activeField())
             field->closeButton()->click();
     });
-    addKey(QKeySequence(Qt::CTRL + Qt::Key_L), this, Qt::WindowShortcut,
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_L), this, Qt::WindowShortcut,
            [this] { ui->checkBoxLinkPanels->toggle(); });
     addKey(QKeySequence(Qt::Key_F8), this, Qt::WindowShortcut, [this] {
         if (Field *field = activeField())
             field->nextErrorAction()->trigger();
     });
-    addKey(QKeySequence(Qt::SHIFT + Qt::Key_F8), this, Qt::WindowShortcut, [this] {
+    addKey(QKeySequence(Qt::SHIFT | Qt::Key_F8), this, Qt::WindowShortcut, [this] {
         if (Field *field = activeField())
             field->previousErrorAction()->trigger();
     });
-    addKey(QKeySequence(Qt::CTRL + Qt::Key_G), this, Qt::WindowShortcut, [this] {
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_G), this, Qt::WindowShortcut, [this] {
         if (Field *field = activeField())
             field->openGoToInput();
     });
