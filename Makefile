@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands a new machine needs: `make run` and `make test`.
 # QT=6 builds against Qt 6 instead of Qt 5, in folders of its own (build-qt6, ...).
 QT ?= 5

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // telvane-decode: prints the decoded telegrams (or safety-option faults) of logs for scripts and
 // data tools, or the lines that match a search as the viewer's Find All lists them.
 #include "app/decodeoptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Safety-fault lines in both languages, with every selected position the painter may pass.
 #include "telegram/safetyfaults.h"
 #include "telegram/textlanguage.h"

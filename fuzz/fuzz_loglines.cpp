@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Log text split into lines, decoded together, one by one and streamed, and rendered as the
 // viewer shows it.
 #include "telegram/logdecoder.h"

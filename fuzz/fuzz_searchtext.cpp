@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typed search texts through the binary-data and parameter-id conversions.
 #include "searchcore/searchtext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Raw telegram bytes through every decoder, as sent and as received.
 #include "telegram/telegramdecoder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/historytablemodel.h"
 
 HistoryTableModel::HistoryTableModel(QObject *parent) : QAbstractTableModel(parent) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logview/documentlinesource.h"
 
 #include "searchcore/findallscan.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark program; each one makes its own input and prints its figures.
 set -uo pipefail
 build="${1:-build}"

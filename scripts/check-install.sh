@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what is installed and packaged: installs into a fresh DESTDIR and lists the layout,
 # runs desktop-file-validate and appstreamcli on it, builds the Debian package and runs lintian
 # on that. Errors fail the run; hints and warnings are shown.

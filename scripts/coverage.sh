@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the suite on a gcov-instrumented build and writes the lcov data and a genhtml report into
 # that build folder, then prints the line and branch figures of each source folder.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target for FUZZ_SECONDS each, its corpus started from the sample logs.
 # Prints executions and findings per target; exits non-zero when any target found a crash.
 set -uo pipefail

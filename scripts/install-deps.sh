@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and testing need on Debian 12, and only what is missing. QT=6 installs
 # the Qt 6 development packages instead of Qt 5's; extra arguments are further packages.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the viewer; on first use fills the log folder with the sample logs, and when the viewer
 # has no settings yet, writes a first session that opens the telegram samples side by side.
 set -euo pipefail

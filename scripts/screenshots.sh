@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the README's pictures of the main window into docs/, under a virtual display.
 # Usage: scripts/screenshots.sh [BUILD_DIR] [JOBS]   (the build folder must be configured)
 set -euo pipefail

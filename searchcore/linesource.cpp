@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "searchcore/linesource.h"
 
 QStringList LineSource::lineTexts(qint64 first, qint64 count) const

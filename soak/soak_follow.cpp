@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak run of follow in the real main window: a writer process appends generated telegram lines
 // at 2,000 a second for SOAK_SECONDS (default 60), truncating the log twice and renaming it away
 // and back once, while a scripted user searches, steps, runs Find All, double-clicks results and

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the application icon: PNG files for the hicolor sizes and one scalable SVG.
 
 Usage: tools/drawappicon.py [output folder]   (default: resources/appicon next to this tool)

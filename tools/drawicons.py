@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the line-type icons of the visualization strip as uncompressed Windows BMP files.
 
 Usage: tools/drawicons.py [output folder]   (default: resources/images next to this tool)

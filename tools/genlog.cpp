@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // telvane-genlog: writes a generated communication log for benchmarks and demos.
 #include "tools/loggenerator.h"
 

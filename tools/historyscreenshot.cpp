@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // telvane-history-screenshot: renders the parameter history window over a generated log into a
 // PNG, offscreen. Usage: telvane-history-screenshot OUT.png
 #include "history/parameterhistorywindow.h"

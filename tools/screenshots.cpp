@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // telvane-screenshots: drives the main window over the sample logs and saves the README's
 // pictures. Settings and the log folder live in a throwaway folder, never the user's own.
 #include "logview/logviewcontroller.h"

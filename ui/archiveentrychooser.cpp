@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/archiveentrychooser.h"
 
 #include "ui_archiveentrychooser.h"

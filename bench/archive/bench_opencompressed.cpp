@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a gzip-compressed 1,000,000-line log in a panel: the time until its first screen is
 // painted and until it is unpacked and indexed whole, against `zcat FILE > /dev/null` of the
 // same file in the same run.

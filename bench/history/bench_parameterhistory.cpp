@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history of the most frequent parameter of a generated 10,000,000-line log, read through
 // the large-log store as a panel would feed it: with the slice driver alone and with the window
 // shown, on the GUI thread. Figures: wall and CPU time until the last row, the longest time the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The large-log store on generated logs, each figure against a floor measured in the same run:
 // (a) indexing 1,000,000 lines vs a bare chunked memchr pass;
 // (b) indexing 10,000,000 lines on an event loop vs chunked memchr: index size, the longest gap

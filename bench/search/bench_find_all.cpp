@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find All for "[Comm]" in the generated 1M-line log (about 690,000 matches) in the ordinary view
 // through the main window: the longest stall of the event loop while it runs, the time until its
 // end against a bare indexOf scan of all blocks, and the memory each result row adds; then

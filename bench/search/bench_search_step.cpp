@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A search step that finds nothing against a bare QTextDocument::find over the same document.
 #include "benchwindow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-log decoding: telvane-decode over a generated 1,000,000-line log against
 // grep -c '\[Comm\]' on the same file, best of three runs each.
 #include "bench/benchsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding one screen: parseTelegramLines over 60 consecutive lines, as every repaint does.
 #include "bench/benchsupport.h"
 #include "telegram/logparser.h"

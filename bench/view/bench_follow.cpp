@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Following a 1,000,000-line log: the GUI-thread CPU time that 1,000 appended telegram lines
 // cost until they are shown and painted, in the large-log view (through a panel, the file is
 // over 16 MiB) and in the ordinary view (VisualizedTextEdit::appendLogText with the text as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The large-log view on a 10,000,000-line log (about 830 MB): time until the first screen is
 // painted, the longest stall of the event loop while the index is built (a 10 ms timer's
 // gaps), and Page Down repaints of text, gutter and strip at five places in the log, against

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compare and navigate on 10,000,000-line logs (about 830 MB each) in the main window:
 //  - the error marks' background pass over an indexed log: time until complete and the longest
 //    stall of the event loop meanwhile (a 10 ms timer's gaps), against the floor of reading the

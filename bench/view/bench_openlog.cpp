@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a 1,000,000-line log in a panel (the large-log view) and showing its end, against the
 // floor of a bare chunked memchr pass over the file; peak memory against the same panel showing
 // a small log; and, for scale, a bare QPlainTextEdit reading the log as the ordinary view would.

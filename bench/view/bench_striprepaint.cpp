@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One full repaint of the visualization strip with 60 visible telegram lines, as every scroll
 // step and cursor move causes; the decoding of the visible lines is part of it.
 #include "bench/benchsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "historycore/parameterhistory.h"
 #include "tests/history/historyreference.h"
 #include "tools/loggenerator.h"

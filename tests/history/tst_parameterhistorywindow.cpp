@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/historyplot.h"
 #include "history/historytablemodel.h"
 #include "history/parameterhistorywindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two line sources of a log view on the same files: the ordinary view's document and the
 // large-log view's file store give the same lines, step matches, find-all matches and copies.
 #include "logstore/logstore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/applicationsettings.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultsmodel.h"

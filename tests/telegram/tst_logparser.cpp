@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "telegram/logdecoder.h"
 #include "telegram/logparser.h"
 #include "telegram/recordtext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "telegram/recordtext.h"
 #include "telegram/telegramdecoder.h"
 #include "telegram/values.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compressed logs through the panel: each format in both views, a zip's chooser, damaged and odd
 // archives, the byte limit, reload, and the temporary files' lifetime.
 #include "archive/unpackedlog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Following a log while it is written, in both views: appends, the end kept or not, edits,
 // truncation, replacement and a file that vanishes and comes back.
 #include "settings/applicationsettings.h"

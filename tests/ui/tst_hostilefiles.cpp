@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/applicationsettings.h"
 #include "logstore/logstore.h"
 #include "tests/testsupport.h"
