@@ -112,4 +112,42 @@ inline QByteArray listDecoderOutput(const QByteArray &log)
     return out;
 }
 
+// Records of an RFC 4180 text: quoted fields may hold commas, quotes and line breaks.
+inline QVector<QStringList> parseCsv(const QString &text)
+{
+    QVector<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text.at(i + 1) == '"') {
+                field += c;
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields << field;
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text.at(i + 1) == '\n') {
+            fields << field;
+            records << fields;
+            fields.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !fields.isEmpty())
+        records << (fields << field);
+    return records;
+}
+
 } // namespace testsupport

@@ -31,39 +31,6 @@ LineBatchReader listReader(const QStringList &lines)
     return [lines](qint64 first, qint64 count) { return lines.mid(int(first), int(count)); };
 }
 
-// The records of RFC 4180 text: fields split at commas outside quotes, records at CRLF.
-QVector<QStringList> parseCsv(const QString &text)
-{
-    QVector<QStringList> records;
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && QStringView(text).mid(i + 1, 1) == QLatin1String("\""))
-                field += text.at(++i);
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                field += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else if (c == QLatin1Char('\r') &&
-                   QStringView(text).mid(i + 1, 1) == QLatin1String("\n")) {
-            records << (fields << field);
-            fields.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return records;
-}
 } // namespace
 
 class TestParameterHistoryWindow : public QObject
@@ -239,7 +206,7 @@ private slots:
         // The shortcut clicks the button, which takes a moment to come up again.
         QTRY_VERIFY(!QGuiApplication::clipboard()->text().isEmpty());
         // The columns and quoting of telvane-decode's CSV, the table's texts in them.
-        const QVector<QStringList> records = parseCsv(QGuiApplication::clipboard()->text());
+        const QVector<QStringList> records = testsupport::parseCsv(QGuiApplication::clipboard()->text());
         QCOMPARE(records.size(), window.model()->rowCount() + 1);
         QCOMPARE(records.at(0), QStringList({"line", "time", "protocol", "address", "kind",
                                              "direction", "parameter", "index", "value", "error"}));

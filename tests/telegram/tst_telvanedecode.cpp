@@ -53,45 +53,6 @@ QString jsonText(const QJsonValue &value)
     return value.isDouble() ? QString::number(value.toVariant().toLongLong()) : value.toString();
 }
 
-// Records of an RFC 4180 text: quoted fields may hold commas, quotes and line breaks.
-QVector<QStringList> parseCsv(const QByteArray &csv)
-{
-    const QString text = QString::fromUtf8(csv);
-    QVector<QStringList> records;
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text.at(i + 1) == '"') {
-                field += c;
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            fields << field;
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text.at(i + 1) == '\n') {
-            fields << field;
-            records << fields;
-            fields.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !fields.isEmpty())
-        records << (fields << field);
-    return records;
-}
-
 // The lines of a log as the viewer reads it: CR dropped, split at LF, UTF-8.
 QStringList viewerLines(const QByteArray &log)
 {
@@ -216,7 +177,7 @@ private slots:
         }
         QList<QByteArray> jsonLines = jsonl.out.split('\n');
         QCOMPARE(jsonLines.takeLast(), QByteArray());
-        QVector<QStringList> csvRows = parseCsv(csv.out);
+        QVector<QStringList> csvRows = testsupport::parseCsv(QString::fromUtf8(csv.out));
         QVERIFY(!csvRows.isEmpty());
         const QStringList header = csvRows.takeFirst();
         QCOMPARE(header, telegramtable::columnNames());
