@@ -72,7 +72,8 @@ public:
 
     LineMatch find(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
                    const TextPosition &from, bool backward, qint64 stopLine = -1) const override;
-    bool byteRange(qint64 first, qint64 last, qint64 *from, qint64 *to) const override;
+    bool byteRange(qint64 first, qint64 last, QString *file, qint64 *from,
+                   qint64 *to) const override;
     void startFindAll(const QString &keyword, Qt::CaseSensitivity sensitivity) override;
     void cancelFindAll() override;
 

@@ -219,7 +219,7 @@ void LogViewController::copy()
     if (anchor == caret || !lines)
         return;
     if (qAbs(lines->positionOf(caret) - lines->positionOf(anchor)) > copyLimit) {
-        emit note(tr("The selection is too large to copy; \"Save Selection As...\" writes it "
+        setNote(tr("The selection is too large to copy; \"Save Selection As...\" writes it "
                      "to a file."));
         return;
     }
@@ -236,14 +236,15 @@ bool LogViewController::saveSelection(const QString &fileName)
     const qint64 last = qMax(anchor, caret).line;
     if (saving)
         saving->store(true);
+    QString logFile;
     qint64 from = 0, to = 0;
-    if (!lines->byteRange(first, last, &from, &to)) {
+    if (!lines->byteRange(first, last, &logFile, &from, &to)) {
         QFile out(fileName);
         if (!out.open(QIODevice::WriteOnly))
             return false;
         for (qint64 line = first; line <= last; ++line)
             out.write(lines->lineText(line).toUtf8() + '\n');
-        emit note(tr("Saved %1 lines to %2.").arg(last - first + 1).arg(fileName));
+        setNote(tr("Saved %1 lines to %2.").arg(last - first + 1).arg(fileName));
         return out.error() == QFileDevice::NoError;
     }
     QFile probe(fileName);
@@ -254,19 +255,18 @@ bool LogViewController::saveSelection(const QString &fileName)
     auto stop = std::make_shared<std::atomic<bool>>(false);
     saving = stop;
     const QPointer<LogViewController> self(this);
-    const QString logName = lines->title();
     const qint64 lineCount = last - first + 1;
     const auto tell = [self, stop](const QString &text) {
         QMetaObject::invokeMethod(
             qApp,
             [self, stop, text] {
                 if (self && !stop->load())
-                    emit self->note(text);
+                    self->setNote(text);
             },
             Qt::QueuedConnection);
     };
-    QThreadPool::globalInstance()->start([logName, fileName, from, to, stop, tell, lineCount] {
-        QFile in(logName);
+    QThreadPool::globalInstance()->start([logFile, fileName, from, to, stop, tell, lineCount] {
+        QFile in(logFile);
         QFile out(fileName);
         bool ok = in.open(QIODevice::ReadOnly) && in.seek(from) && out.open(QIODevice::WriteOnly);
         QByteArray chunk;
@@ -447,7 +447,7 @@ void LogViewController::goTo(const Finding &finding)
 void LogViewController::setNote(const QString &text)
 {
     noteShown = !text.isEmpty();
-    emit noteChanged(text);
+    emit note(text);
 }
 
 void LogViewController::showLine(qint64 line)

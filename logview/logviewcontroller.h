@@ -122,12 +122,11 @@ signals:
     void foundBatch(const FoundBatch &batch);
     void findAllProgress(int percent);
     void end(qint64 count, bool cancelled);
-    // Something for the panel's note line: a copy refused, a save's progress or end.
-    void note(const QString &text);
     // The selected line moved to another line.
     void selectedLineMoved();
-    // What the panel's note line says of the last move; empty: nothing (any more).
-    void noteChanged(const QString &text);
+    // What the panel's note line says of the view's last action (a move, a copy refused, a save's
+    // progress); empty: nothing any more.
+    void note(const QString &text);
 
 private:
     void step(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords, int direction);

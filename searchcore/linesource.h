@@ -64,11 +64,13 @@ public:
     // Ends a running find-all; what it found so far stays reported, and `findAllEnded` follows.
     virtual void cancelFindAll() = 0;
 
-    // Where lines [first, last] lie in the file the source reads, line breaks included; false
-    // when the source holds its text itself (the document).
-    virtual bool byteRange(qint64 first, qint64 last, qint64 *from, qint64 *to) const
+    // Which file the source reads (for an unpacked archive, the unpacked copy) and where lines
+    // [first, last] lie in it, line breaks included; false when the source holds its text itself
+    // (the document).
+    virtual bool byteRange(qint64 first, qint64 last, QString *file, qint64 *from,
+                           qint64 *to) const
     {
-        Q_UNUSED(first) Q_UNUSED(last) Q_UNUSED(from) Q_UNUSED(to)
+        Q_UNUSED(first) Q_UNUSED(last) Q_UNUSED(file) Q_UNUSED(from) Q_UNUSED(to)
         return false;
     }
 

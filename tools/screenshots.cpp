@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -72,6 +73,27 @@ std::unique_ptr<Telvane> showWindow(bool safetyFaultMode)
         return nullptr;
     }
     return window;
+}
+
+// What `make run` shows on a machine where the viewer has no settings yet: the session that
+// first-session.sh writes, in a window of the size the viewer chooses itself.
+bool firstStartWindow(const QString &root, const QString &out)
+{
+    QProcess script;
+    script.start(root + QStringLiteral("/scripts/first-session.sh"), QStringList());
+    if (!script.waitForFinished(30000) || script.exitStatus() != QProcess::NormalExit ||
+        script.exitCode() != 0)
+        return fail(QStringLiteral("first-session.sh failed: %1")
+                        .arg(QString::fromLocal8Bit(script.readAllStandardError())));
+    auto window = std::make_unique<Telvane>(false);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return fail(QStringLiteral("the window was not shown"));
+    if (window->panels().size() < 2)
+        return fail(QStringLiteral("the first session did not open the sample logs"));
+    const bool saved = grabTo(*window, out + QStringLiteral("/first-start.png"));
+    window->close();
+    return saved;
 }
 
 bool logWindow(const QString &logFolder, const QString &out)
@@ -154,6 +176,7 @@ bool copySamples(const QString &samples, const QString &logFolder)
     if (names.isEmpty())
         return fail(QStringLiteral("no sample logs in %1").arg(samples));
     for (const QString &name : names) {
+        QFile::remove(logFolder + name);
         if (!QFile::copy(samples + QLatin1Char('/') + name, logFolder + name))
             return fail(QStringLiteral("cannot copy %1").arg(name));
     }
@@ -190,7 +213,9 @@ int main(int argc, char *argv[])
     }
 
     const QString logFolder = Field::logFolder();
-    const bool ok = copySamples(samples, logFolder) && logWindow(logFolder, out) &&
-                    linkedWindow(logFolder, out) && faultWindow(samples, out);
+    const QString root = QFileInfo(samples).absolutePath();
+    const bool ok = firstStartWindow(root, out) && copySamples(samples, logFolder) &&
+                    logWindow(logFolder, out) && linkedWindow(logFolder, out) &&
+                    faultWindow(samples, out);
     return ok ? 0 : 1;
 }

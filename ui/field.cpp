@@ -232,13 +232,12 @@ void Field::showView(bool large)
     connect(behaviour, &LogViewController::visualizeLineSelected, this,
             &Field::offerParameterHistory);
     connect(behaviour, &LogViewController::activated, this, &Field::onFieldClicked);
-    connect(behaviour, &LogViewController::note, this, &Field::showNote);
     connect(behaviour, &LogViewController::searchFinished, this, &Field::searchFinished);
     connect(behaviour, &LogViewController::start, this, &Field::start);
     connect(behaviour, &LogViewController::foundBatch, this, &Field::foundBatch);
     connect(behaviour, &LogViewController::findAllProgress, this, &Field::findAllProgress);
     connect(behaviour, &LogViewController::end, this, &Field::end);
-    connect(behaviour, &LogViewController::noteChanged, this, &Field::showNavigationNote);
+    connect(behaviour, &LogViewController::note, this, &Field::showViewNote);
     if (replacing)
         emit viewReplaced(view->widget());
 }
@@ -338,14 +337,9 @@ bool Field::isFollowing() const
     return follow->isChecked();
 }
 
-QString Field::followNote() const
-{
-    return note->isHidden() ? QString() : note->text();
-}
-
 QString Field::noteText() const
 {
-    return followNote();
+    return note->isHidden() ? QString() : note->text();
 }
 
 bool Field::isUnpacking() const
@@ -363,15 +357,15 @@ QString Field::unpackedFile() const
     return unpacked ? unpacked->filePath() : QString();
 }
 
-void Field::showNavigationNote(const QString &text)
+void Field::showViewNote(const QString &text)
 {
     if (text.isEmpty()) {
-        if (noteFromNavigation)
+        if (noteFromView)
             note->hide();
         return;
     }
     showNote(text);
-    noteFromNavigation = true;
+    noteFromView = true;
 }
 
 void Field::openGoToInput()
@@ -414,7 +408,7 @@ void Field::closeGoToInput()
 
 void Field::showNote(const QString &text)
 {
-    noteFromNavigation = false;
+    noteFromView = false;
     // The note takes room from the view: a caret that was in view stays in view.
     const bool keepCaret = shown->controller()->caretInView();
     note->setText(text);

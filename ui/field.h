@@ -74,9 +74,6 @@ public:
     // "Save Selection As...": the selected lines written to a file (context menu).
     QAction *saveSelectionAction() const { return saveSelection; }
     bool isFollowing() const;
-    // The note line under the file list (follow, linked panels, go to, next error); empty while
-    // it is hidden.
-    QString followNote() const;
     // F8 and Shift+F8, also in the log view's context menu.
     QAction *nextErrorAction() const { return nextError; }
     QAction *previousErrorAction() const { return previousError; }
@@ -86,7 +83,8 @@ public:
     QLineEdit *goToInput() const { return lineOrTime; }
     QPushButton *closeButton() const;
 
-    // The note under the file list (follow's, or how unpacking went); empty when none shows.
+    // The note line under the file list (follow, unpacking, linked panels, go to, next error,
+    // copy); empty while it is hidden.
     QString noteText() const;
     // Whether a compressed log is still being unpacked, and the temporary file it goes to (empty
     // for a log that is not in one).
@@ -145,7 +143,7 @@ private:
     void closeArchive();
     void showUnpackNote();
     void showNote(const QString &text);
-    void showNavigationNote(const QString &text);
+    void showViewNote(const QString &text);
     void placeGoToInput();
     void goToTyped();
     void closeGoToInput();
@@ -163,7 +161,7 @@ private:
     QVector<quint32> selectedParameters; // those the selected line carries
     LogTail *tail;
     QLabel *note;
-    bool noteFromNavigation = false;
+    bool noteFromView = false;
     QAction *nextError;
     QAction *previousError;
     QLineEdit *lineOrTime;

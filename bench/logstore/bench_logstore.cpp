@@ -14,68 +14,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace bench;
 
 namespace
 {
-const qint64 chunkBytes = 1 << 20;
-
-// Reads the file in 1 MiB chunks, each after the last `keep` bytes of the one before, and hands
-// each to `scan`.
-template <typename Scan> void readInChunks(const QString &path, size_t keep, Scan scan)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return;
-    std::vector<char> buffer(keep + size_t(chunkBytes));
-    size_t held = 0;
-    for (ssize_t got; (got = ::read(fd, buffer.data() + held, size_t(chunkBytes))) > 0;) {
-        const size_t size = held + size_t(got);
-        scan(buffer.data(), size, held);
-        held = std::min(keep, size);
-        std::memmove(buffer.data(), buffer.data() + size - held, held);
-    }
-    ::close(fd);
-}
-
-qint64 bareLineCount(const QString &path)
-{
-    qint64 lines = 1;
-    readInChunks(path, 0, [&](const char *bytes, size_t size, size_t) {
-        for (const char *at = bytes, *end = bytes + size;
-             (at = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)))); ++at)
-            ++lines;
-    });
-    return lines;
-}
-
-// Occurrences of `needle` in the file (none overlapping): memmem over each chunk, with what
-// an occurrence across two chunks needs kept from the one before.
-qint64 bareCount(const QString &path, const QByteArray &needle)
-{
-    qint64 count = 0;
-    const size_t length = size_t(needle.size());
-    size_t skip = 0; // bytes of the kept tail that the last occurrence covered
-    readInChunks(path, length - 1, [&](const char *bytes, size_t size, size_t held) {
-        const char *end = bytes + size;
-        const char *at = bytes + std::min(skip, held);
-        skip = 0;
-        while (const void *hit = memmem(at, size_t(end - at), needle.constData(), length)) {
-            ++count;
-            at = static_cast<const char *>(hit) + length;
-        }
-        // An occurrence that ends in the tail covers the start of the next chunk's kept bytes.
-        const char *tail = end - std::min(length - 1, size);
-        skip = at > tail ? size_t(at - tail) : 0;
-    });
-    return count;
-}
-
 // Opens the log and runs the event loop until the pass is done; ms.
 double indexOnce(LogStore &store, const QString &path)
 {
@@ -89,28 +32,6 @@ double indexOnce(LogStore &store, const QString &path)
     QObject::disconnect(&store, &LogStore::finished, nullptr, nullptr);
     return timer.nsecsElapsed() / 1e6;
 }
-
-// The longest gap between the ticks of a 10 ms timer on this thread while it runs.
-class TickWatch
-{
-public:
-    TickWatch()
-    {
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [this] {
-            longest = std::max(longest, sinceTick.nsecsElapsed() / 1e6);
-            sinceTick.restart();
-        });
-        ticker.start(10);
-        sinceTick.start();
-    }
-    double longestGap() const { return std::max(longest, sinceTick.nsecsElapsed() / 1e6); }
-
-private:
-    QTimer ticker;
-    QElapsedTimer sinceTick;
-    double longest = 0;
-};
 
 bool indexing(const QString &path, LogStore &store)
 {

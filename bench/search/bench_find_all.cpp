@@ -5,10 +5,10 @@
 // scrolling and a double-click in the results.
 #include "benchwindow.h"
 
+#include "logview/logviewcontroller.h"
 #include "search/searchbar.h"
 #include "search/searchresultslist.h"
 #include "search/searchresultwindow.h"
-#include "logview/logviewcontroller.h"
 #include "view/visualizedtextedit.h"
 
 #include <QCheckBox>
@@ -23,15 +23,6 @@ using namespace bench;
 
 namespace
 {
-
-// Free memory goes back to the system, so that what the search adds must grow the resident
-// size; then the peak resident size starts again from the current one (Linux 4.0 and later).
-bool resetPeakMemory()
-{
-    malloc_trim(0);
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
 
 struct Round {
     double untilEnd = 0;   // ms from the press of Find All to the view's end

@@ -363,7 +363,7 @@ class TestConformance : public QObject
         now.copied = QApplication::clipboard()->text();
         now.strip = view->visualizedTextWidget()->grab().toImage();
         now.marks = view->errorMarkWidget()->grab().toImage();
-        now.note = field->followNote();
+        now.note = field->noteText();
         return now;
     }
 
@@ -662,7 +662,7 @@ private slots:
         act(field, QStringLiteral("key Ctrl+End"));
         QVERIFY(field->logView()->caretInView());
         QVERIFY(QFile::remove(path));
-        QTRY_VERIFY(!field->followNote().isEmpty());
+        QTRY_VERIFY(!field->noteText().isEmpty());
         QTRY_VERIFY(field->logView()->caretInView());
     }
 
@@ -762,12 +762,12 @@ private slots:
         act(field, QStringLiteral("key Ctrl+A"));
         act(field, QStringLiteral("key Ctrl+C"));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
-        QVERIFY(field->followNote().contains(QStringLiteral("Save Selection As")));
+        QVERIFY(field->noteText().contains(QStringLiteral("Save Selection As")));
 
         field->view()->select({1, 3}, {3, 2}, true);
         const QString saved = tempRoot.filePath(QStringLiteral("saved-%1.log").arg(large));
         QVERIFY(field->logView()->saveSelection(saved));
-        QTRY_VERIFY(field->followNote().startsWith(QStringLiteral("Saved 3 lines")));
+        QTRY_VERIFY(field->noteText().startsWith(QStringLiteral("Saved 3 lines")));
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("line 2\nline 3\nline 4\n"));
@@ -855,8 +855,8 @@ private slots:
         QCOMPARE(firstShownLine(b), middleFirstLine(b, expectedB));
         QTRY_VERIFY(details(b).startsWith(QStringLiteral("Line 80")));
         QCOMPARE(c->logView()->selectedLine(), lineOfC);
-        QVERIFY2(c->followNote().contains(QStringLiteral("No times")), qPrintable(c->followNote()));
-        QCOMPARE(a->followNote(), QString());
+        QVERIFY2(c->noteText().contains(QStringLiteral("No times")), qPrintable(c->noteText()));
+        QCOMPARE(a->noteText(), QString());
         // A moved by nothing but the click.
         QCOMPARE(a->logView()->selectedLine(), qint64(10));
 
@@ -915,7 +915,7 @@ private slots:
         QVERIFY2(timeOf(line) <= ms, qPrintable(QString::number(line)));
         QVERIFY2(line + 1 >= times.size() || timeOf(line + 1) > ms,
                  qPrintable(QString::number(line)));
-        QCOMPARE(field->followNote(), QString());
+        QCOMPARE(field->noteText(), QString());
     }
 
     void goToLineOrTime_data()
@@ -976,7 +976,7 @@ private slots:
         QCOMPARE(field->view()->caretPosition(), (TextPosition{line, 0}));
         if (line > 50 && line < 250)
             QCOMPARE(firstShownLine(field), middleFirstLine(field, line));
-        QCOMPARE(!field->followNote().isEmpty(), noted);
+        QCOMPARE(!field->noteText().isEmpty(), noted);
     }
 
     void nextErrorWrapsAround_data()
@@ -1017,7 +1017,7 @@ private slots:
             act(field, QStringLiteral("key ") + keys.at(i));
             QCOMPARE(field->logView()->selectedLine(), lines.at(i));
         }
-        QCOMPARE(field->followNote().startsWith(QStringLiteral("No error line")), noErrors);
+        QCOMPARE(field->noteText().startsWith(QStringLiteral("No error line")), noErrors);
     }
 
     void errorMarksStandBesideTheirLines_data()

@@ -149,6 +149,16 @@ private slots:
         QCOMPARE(field->followAction()->text(), QStringLiteral("Follow (not for compressed logs)"));
         QVERIFY(field->visualizedTextAreaWidth() > 0);
 
+        // Saving a selection writes the unpacked lines, not the archive's bytes.
+        field->view()->select({2998, 0}, {2999, 4}, true);
+        const QString saved = tempRoot.filePath(QStringLiteral("saved-%1.log").arg(format));
+        QVERIFY(field->logView()->saveSelection(saved));
+        QTRY_VERIFY(field->noteText().startsWith(QStringLiteral("Saved 2 lines")));
+        QFile savedFile(saved);
+        QVERIFY(savedFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = log.split('\n');
+        QCOMPARE(savedFile.readAll(), lines.at(2998) + '\n' + lines.at(2999) + '\n');
+
         QSignalSpy answers(field, &Field::searchFinished);
         field->setActive(true);
         field->search(SearchOptions(nullptr, FindNext, PlainText, QStringLiteral("needle")));

@@ -91,7 +91,7 @@ private slots:
         field.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&field)); // F10 is a shortcut of the window's panel
         QTest::keyClick(&field, Qt::Key_F10);
-        QVERIFY2(field.isFollowing(), qPrintable(field.followNote()));
+        QVERIFY2(field.isFollowing(), qPrintable(field.noteText()));
 
         // A line in two writes, then a received telegram whose three lines come one by one.
         QVERIFY(append(path, "thr"));
@@ -110,12 +110,12 @@ private slots:
         if (!atEnd)
             selectStartOfFirstLine(field);
         QVERIFY(QFile::rename(path, path + ".away"));
-        QTRY_VERIFY(!field.followNote().isEmpty());
+        QTRY_VERIFY(!field.noteText().isEmpty());
         QCOMPARE(lastTwo(), (QStringList{"one", ""}));
         QVERIFY(append(path + ".away", "again\n"));
         QVERIFY(QFile::rename(path + ".away", path));
         QTRY_COMPARE(lastTwo(), (QStringList{"again", ""}));
-        QVERIFY(field.followNote().isEmpty());
+        QVERIFY(field.noteText().isEmpty());
         QCOMPARE(hasSelection(field), !atEnd);
         // Another file of that name: read anew.
         QVERIFY(QFile::remove(path));
@@ -140,7 +140,7 @@ private slots:
         field.followAction()->setChecked(true);
         QVERIFY(testsupport::writeFile(path, "one\n"));
         QTRY_COMPARE(shownLines(field), (QStringList{"one", ""}));
-        QVERIFY2(field.isFollowing(), qPrintable(field.followNote()));
+        QVERIFY2(field.isFollowing(), qPrintable(field.noteText()));
         QVERIFY(append(path, "two\n"));
         QTRY_COMPARE(shownLines(field), (QStringList{"one", "two", ""}));
     }
@@ -155,7 +155,7 @@ private slots:
         field.followAction()->setChecked(true);
         QTest::keyClicks(field.textEdit(), QStringLiteral("x"));
         QVERIFY(!field.isFollowing());
-        QVERIFY(!field.followNote().isEmpty());
+        QVERIFY(!field.noteText().isEmpty());
         QVERIFY(append(path, "two\n"));
         QTest::qWait(1200);
         QVERIFY(!field.textEdit()->toPlainText().contains(QStringLiteral("two")));
