@@ -17,8 +17,6 @@
 
 namespace
 {
-// Copying millions of lines at once would take the whole log into memory several times.
-constexpr qint64 copiedLineLimit = 2000000;
 constexpr qint64 dayMs = 24 * 3600 * 1000;
 
 // A time of day typed as "HH:mm:ss[.zzz]", in ms; -1 when it is not one.
@@ -199,13 +197,19 @@ QString LogViewController::selectedText() const
     if (from.line == to.line) {
         text = lines->lineText(from.line).mid(from.column, to.column - from.column);
     } else {
-        QStringList parts;
-        parts << lines->lineText(from.line).mid(from.column);
-        const qint64 last = qMin(to.line, from.line + copiedLineLimit);
-        if (last > from.line + 1)
-            parts << lines->lineTexts(from.line + 1, last - from.line - 1);
-        parts << lines->lineText(last).left(last == to.line ? to.column : INT_MAX);
-        text = parts.join(QLatin1Char('\n'));
+        // One string of the final size, filled a few thousand lines at a time: the lines of a
+        // large selection never exist as separate strings all at once.
+        text.reserve(int(qMin<qint64>(lines->positionOf(to) - lines->positionOf(from), INT_MAX)));
+        text += lines->lineText(from.line).mid(from.column);
+        constexpr qint64 piece = 4096;
+        for (qint64 line = from.line + 1; line < to.line; line += piece) {
+            for (const QString &lineText : lines->lineTexts(line, qMin(piece, to.line - line))) {
+                text += QLatin1Char('\n');
+                text += lineText;
+            }
+        }
+        text += QLatin1Char('\n');
+        text += lines->lineText(to.line).left(to.column);
     }
     // As the document's plain text gives it.
     text.replace(QChar::Nbsp, QLatin1Char(' '));

@@ -68,8 +68,12 @@ QString selectedLineDetails(const LineReader &read, int lineCount, int selected,
 {
     if (selected < 0 || selected >= lineCount)
         return mode.safetyFaults ? QStringLiteral("Line %1:").arg(qint64(selected) + 1) : QString();
-    const int first = qBound(0, qMin(firstShown, selected), selected);
-    const int last = qBound(selected, qMax(lastShown, selected), lineCount - 1);
+    // A selected line off the screen is decoded with a screen's worth of lines on its side, not
+    // with every line between it and the screen.
+    const int reach = qMax(1, lastShown - firstShown + 1);
+    const int first = qBound(qMax(0, selected - reach), qMin(firstShown, selected), selected);
+    const int last = qBound(selected, qMax(lastShown, selected),
+                            selected + qMin(reach, lineCount - 1 - selected));
     QStringList lines;
     lines.reserve(last - first + 1);
     for (int line = first; line <= last; ++line)

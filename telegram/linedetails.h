@@ -35,7 +35,8 @@ struct DecodeMode {
 
 // The details-pane text of line `selected` (0-based) of a log of `lineCount` lines. The lines
 // from `firstShown` to `lastShown` are the ones on screen: they are decoded together, as the strip
-// decodes them, so joined fragments and hidden write echoes read the same in both places. A
+// decodes them, so joined fragments and hidden write echoes read the same in both places (a line
+// off the screen, with a screen's height of lines on the screen's side of it). A
 // received raw-data line also shows the data joined from its raw-data neighbours.
 QString selectedLineDetails(const LineReader &read, int lineCount, int selected, int firstShown,
                             int lastShown, const DecodeMode &mode);

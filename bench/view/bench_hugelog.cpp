@@ -253,19 +253,32 @@ bool copying(Window &window)
     qint64 last = 0;
     while (lines->linePosition(last + 1000) < LogViewController::copyLimit - 100000)
         last += 1000;
-    const double floor = millisecondsOf([&] { lines->lineTexts(0, last).join(QLatin1Char('\n')); });
-    window.field->view()->select({0, 0}, {last, 0}, false);
+    // Selecting the lines (their details, the repaint) and copying them: each holds the loop.
+    const double selecting = millisecondsOf([&] {
+        window.field->view()->select({0, 0}, {last, 0}, false);
+        QApplication::processEvents();
+    });
     const double bigCopy = keyStall(view, QKeySequence::Copy);
     const qint64 copied = clipboard->text().size();
     clipboard->setText(QStringLiteral("after"));
     QApplication::processEvents();
     const long afterBig = residentMemoryKib();
-    const bool bigMet =
-        bigCopy <= 100 && copied == lines->linePosition(last) - 1 && afterBig - before <= 20 * 1024;
-    std::printf("  Ctrl+C of %lld lines (%lld characters): %.1f ms (limit 100), floor: reading "
-                "them %.1f ms, ratio %.2f; resident %+.1f MiB once replaced (limit 20): %s\n",
-                last, copied, bigCopy, floor, bigCopy / floor, (afterBig - before) / 1024.0,
-                verdict(bigMet));
+    std::vector<double> floors;
+    for (int round = 0; round < 3; ++round) {
+        floors.push_back(millisecondsOf([&] {
+            QString text = lines->lineTexts(0, last).join(QLatin1Char('\n'));
+            clipboard->setText(text);
+        }));
+    }
+    clipboard->setText(QStringLiteral("after"));
+    const double floor = median(floors);
+    const bool bigMet = selecting <= 100 && bigCopy <= 100 &&
+                        copied == lines->linePosition(last) && afterBig - before <= 20 * 1024;
+    std::printf("  selecting %lld lines %.1f ms, Ctrl+C (%lld characters) %.1f ms (limit 100), "
+                "floor: their texts joined into the clipboard %.1f ms, ratio %.2f; resident "
+                "%+.1f MiB once replaced (limit 20): %s\n",
+                last, selecting, copied, bigCopy, floor, bigCopy / floor,
+                (afterBig - before) / 1024.0, verdict(bigMet));
     window.field->view()->select({0, 0}, {0, 0}, true);
     return allMet && bigMet;
 }
@@ -366,6 +379,9 @@ int main(int argc, char *argv[])
     const bool huge = application.arguments().contains(QStringLiteral("--100m"));
     QTemporaryDir dir;
     keepSettingsIn(dir.filePath(QStringLiteral("config")));
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Every log here goes to the large-log view, also the 10 MB file of only newlines.
+    Field::setLargeLogBytes(1 << 20);
     Window window;
     if (!window.show())
         return 1;
@@ -396,7 +412,7 @@ int main(int argc, char *argv[])
     for (const Variant &variant : variants) {
         const QString copy = dir.filePath(QStringLiteral("variant.log"));
         met = writeVariant(path, copy, variant.change, 7) &&
-              findAllOn(window, variant.label, copy, 150) && met;
+              findAllOn(window, variant.label, copy, 100) && met;
         QFile::remove(copy);
     }
     {
@@ -406,7 +422,8 @@ int main(int argc, char *argv[])
             file.write(QByteArray(10 * bigLogLines, '\n')) != 10 * bigLogLines)
             return 1;
         file.close();
-        met = findAllOn(window, "10M newlines only", newlines, 100) && met;
+        if (!findAllOn(window, "10M newlines only", newlines, 100))
+            return 1;
         const LogStore &store = window.field->largeLogView()->store();
         std::printf("  %-24s index %.2f bytes/line\n", "",
                     double(store.indexMemory()) / double(store.lineCount()));
