@@ -6,6 +6,7 @@
 #include "telegram/logparser.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
@@ -278,6 +279,8 @@ void ErrorMarks::schedule()
             Qt::QueuedConnection);
     };
     worker.start([scan = scan, reader, end, stopped = halt, post] {
+        // Marks wait for whatever else wants the processor: above all the index of the log.
+        QThread::currentThread()->setPriority(QThread::IdlePriority);
         Found found(*scan);
         QElapsedTimer sinceReport;
         sinceReport.start();
