@@ -203,6 +203,8 @@ int main(int argc, char *argv[])
     qputenv("TMPDIR", QFile::encodeName(sandbox.path));
 
     QApplication application(argc, argv);
+    // The viewer's own settings file, which first-session.sh writes for the first start.
+    QCoreApplication::setApplicationName(QStringLiteral("telvane"));
     // A steady caret: with blinking the pictures would differ from run to run.
     QApplication::setCursorFlashTime(0);
     const QString samples = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
