@@ -192,6 +192,18 @@ QStringList LogStore::lineTexts(qint64 first, qint64 count) const
     return state->file->lineTexts(first, count, state->snapshot);
 }
 
+QString LogStore::lineSlice(qint64 line, qint64 column, qint64 count) const
+{
+    return state->file ? state->file->lineSlice(line, column, count, state->snapshot) : QString();
+}
+
+QStringList LogStore::lineHeads(qint64 first, qint64 count, qint64 limit) const
+{
+    if (!state->file)
+        return first == 0 && count > 0 ? QStringList(QString()) : QStringList();
+    return state->file->lineHeads(first, count, limit, state->snapshot);
+}
+
 qint64 LogStore::linePosition(qint64 line) const
 {
     if (!state->file || line < 0 || line >= state->snapshot.lineCount)
@@ -328,7 +340,7 @@ void LogStore::onFound(const QVector<LogFinding> &findings, int longestLine)
     batch.lineText = [store = QPointer<const LogStore>(this), opened = openCount](qint64 number) {
         if (!store || store->openCount != opened || number > store->lineCount())
             return QString();
-        return store->lineText(number - 1);
+        return store->shownLineText(number - 1);
     };
     emit found(batch);
 }
