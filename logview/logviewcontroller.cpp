@@ -158,19 +158,25 @@ void LogViewController::emitDetails()
     const qint64 first = rows.isEmpty() ? selected : rows.first().line;
     const qint64 last = rows.isEmpty() ? selected : rows.last().line;
     const LineSource *source = lines;
-    const auto read = [source](int line) { return source->lineText(line).left(decodedLineLimit); };
-    emit visualizeLineSelected(selectedLineDetails(read, int(qMax<qint64>(1, count)), int(selected),
-                                                   int(first), int(last), decodeMode));
+    const auto read = [source](int line) {
+        return source->lineSlice(line, 0, LineSource::shownLineLimit);
+    };
+    QString details = selectedLineDetails(read, int(qMax<qint64>(1, count)), int(selected),
+                                          int(first), int(last), decodeMode);
+    // A line that shows as its own text says so when it is cut.
+    const qint64 length = selected >= 0 && selected < count ? lines->lineLength(selected) : 0;
+    if (length > LineSource::shownLineLimit &&
+        details == plainDetailsLine(selected + 1, read(int(selected))))
+        details = plainDetailsLine(selected + 1,
+                                   LineSource::shownLineText(read(int(selected)), length));
+    emit visualizeLineSelected(details);
 }
 
 QStringList LogViewController::rowTexts(const QVector<VisibleRow> &rows) const
 {
     if (rows.isEmpty() || !lines)
         return {};
-    QStringList texts = lines->lineTexts(rows.first().line, rows.size());
-    for (QString &text : texts)
-        text.truncate(decodedLineLimit);
-    return texts;
+    return lines->lineHeads(rows.first().line, rows.size(), decodedLineLimit);
 }
 
 void LogViewController::selectAll()
@@ -197,14 +203,14 @@ QString LogViewController::selectedText() const
     const TextPosition to = qMax(anchor, caret);
     QString text;
     if (from.line == to.line) {
-        text = lines->lineText(from.line).mid(from.column, to.column - from.column);
+        text = lines->lineSlice(from.line, from.column, to.column - from.column);
     } else {
         QStringList parts;
-        parts << lines->lineText(from.line).mid(from.column);
+        parts << lines->lineSlice(from.line, from.column, INT_MAX);
         const qint64 last = qMin(to.line, from.line + copiedLineLimit);
         if (last > from.line + 1)
             parts << lines->lineTexts(from.line + 1, last - from.line - 1);
-        parts << lines->lineText(last).left(last == to.line ? to.column : INT_MAX);
+        parts << lines->lineSlice(last, 0, last == to.line ? to.column : INT_MAX);
         text = parts.join(QLatin1Char('\n'));
     }
     // As the document's plain text gives it.
@@ -358,10 +364,9 @@ void LogViewController::step(const QString &text, Qt::CaseSensitivity sensitivit
             TextPosition before = end;
             if (endAt > 0) {
                 before = lines->positionAt(endAt - 1);
-                const QString line = lines->lineText(before.line);
-                if (before.column > 0 && before.column < line.size() &&
-                    line.at(before.column).isLowSurrogate() &&
-                    line.at(before.column - 1).isHighSurrogate())
+                const QString pair = lines->lineSlice(before.line, before.column - 1, 2);
+                if (before.column > 0 && pair.size() == 2 && pair.at(1).isLowSurrogate() &&
+                    pair.at(0).isHighSurrogate())
                     --before.column;
             }
             viewport->select(end, before, true);
