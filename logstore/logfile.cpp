@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
@@ -65,9 +65,10 @@ bool isBlockSeparator(QChar c)
 // `limit`, or nullptr.
 const char *findSeparator(const char *from, const char *to, const char *limit)
 {
-    for (const char *at = from; at < to; ++at) {
+    for (const char *at = from; (at = bytescan::findEither(at, to, char(0xE2), char(0xEF))) < to;
+         ++at) {
         const auto c = uchar(*at);
-        if ((c != 0xE2 && c != 0xEF) || limit - at < 3)
+        if (limit - at < 3)
             continue;
         const auto second = uchar(at[1]);
         const auto third = uchar(at[2]);
@@ -118,6 +119,8 @@ struct LogFile::OpenLine {
     bool carriageReturn = false;
     bool decoding = false; // a byte >= 0x80 was met: the rest of the line goes through the codec
     QTextCodec::ConverterState state;
+    // Its map so far, from the first chunk start inside it: kept when the line turns out long.
+    std::vector<LineMap::Checkpoint> checkpoints;
 
     void reset(qint64 nextStart, qint64 nextPosition)
     {
@@ -126,6 +129,7 @@ struct LogFile::OpenLine {
         units = 0;
         carriageReturn = false;
         decoding = false;
+        checkpoints.clear();
         setHeaderOpen(state, true);
         state.remainingChars = 0;
         state.invalidChars = 0;
@@ -263,9 +267,9 @@ QString LogFile::decode(const char *bytes, qint64 from, qint64 to, bool terminat
 
 size_t LogFile::LineMap::checkpointAt(qint64 column) const
 {
-    const auto after =
-        std::upper_bound(checkpoints.begin(), checkpoints.end(), column,
-                         [](qint64 value, const Checkpoint &point) { return value < point.column; });
+    const auto after = std::upper_bound(
+        checkpoints.begin(), checkpoints.end(), column,
+        [](qint64 value, const Checkpoint &point) { return value < point.column; });
     return after == checkpoints.begin() ? 0 : size_t(after - checkpoints.begin()) - 1;
 }
 
@@ -349,8 +353,8 @@ QString LogFile::decodeRange(qint64 from, qint64 to, const SavedState &saved, qi
         for (; at < readEnd && text.size() < units;) {
             const qint64 pieceEnd = std::min(readEnd, (at / chunkSize + 1) * chunkSize);
             setHeaderOpen(state, at % chunkSize == 0 && at / chunkSize <= header);
-            QString decoded = codec->toUnicode(bytes.constData() + (at - readStart),
-                                               int(pieceEnd - at), &state);
+            QString decoded =
+                codec->toUnicode(bytes.constData() + (at - readStart), int(pieceEnd - at), &state);
             decoded.remove(QLatin1Char('\r'));
             text += decoded;
             at = pieceEnd;
@@ -384,7 +388,8 @@ QString LogFile::lineSlice(qint64 line, qint64 column, qint64 count,
     // a map, as far as its first longLineBytes bytes go.
     const qint64 start = index.byteOffset(line);
     if (column + count <= longLineBytes / 4) {
-        const QString head = decodeRange(start, start + longLineBytes, SavedState(), column + count);
+        const QString head =
+            decodeRange(start, start + longLineBytes, SavedState(), column + count);
         if (head.size() >= column + count)
             return head.mid(int(column), int(count));
     }
@@ -432,8 +437,8 @@ QString LogFile::wideSlice(qint64 line, qint64 column, qint64 count,
     qint64 pendingStart = 0;
     {
         const std::lock_guard<std::mutex> locker(mutex);
-        const qint64 known =
-            std::min<qint64>(qint64(chunkStarts.size()), (snapshot.endByte + chunkSize - 1) / chunkSize);
+        const qint64 known = std::min<qint64>(qint64(chunkStarts.size()),
+                                              (snapshot.endByte + chunkSize - 1) / chunkSize);
         if (chunk >= known)
             return QString();
         const auto first = chunkStarts.begin() + chunk;
@@ -550,6 +555,8 @@ void LogFile::feed(OpenLine &line, const char *bytes, qint64 from, qint64 to) co
     for (qint64 at = from; at < to;) {
         const qint64 pieceEnd = std::min(to, (at / chunkSize + 1) * chunkSize);
         const bool headerOpen = at % chunkSize == 0 && at / chunkSize <= header;
+        if (at % chunkSize == 0)
+            markChunkStart(line, at);
         setHeaderOpen(line.state, headerOpen);
         line.units +=
             countUnits(bytes + (at - from), pieceEnd - at, line.state, &line.carriageReturn);
@@ -569,8 +576,8 @@ qint64 LogFile::countUnits(const char *bytes, qint64 size, QTextCodec::Converter
         returns += text.count(QLatin1Char('\r'));
     };
     // An open header may drop a byte-order mark at the start; plain ASCII it leaves alone.
-    if (!utf8 || (!headerSettled(state) &&
-                  (state.remainingChars != 0 || !bytescan::isAscii(bytes, end)))) {
+    if (!utf8 ||
+        (!headerSettled(state) && (state.remainingChars != 0 || !bytescan::isAscii(bytes, end)))) {
         decoded(bytes, end);
     } else {
         // Where a sequence is open or the bytes are not well-formed, the codec takes them up
@@ -627,11 +634,46 @@ void LogFile::checkCommMarker(const OpenLine &line, qint64 end, bool terminated,
                         .contains(QLatin1String(commMarker));
 }
 
+void LogFile::markChunkStart(OpenLine &line, qint64 at)
+{
+    if (at <= line.start || (!line.checkpoints.empty() && line.checkpoints.back().byte == at))
+        return;
+    if (line.checkpoints.empty()) {
+        LineMap::Checkpoint first; // the line's start, with the converter as it starts a line
+        first.byte = line.start;
+        line.checkpoints.push_back(first);
+    }
+    LineMap::Checkpoint point;
+    point.byte = at;
+    point.column = line.units;
+    save(line.state, &point.state);
+    line.checkpoints.push_back(point);
+}
+
+void LogFile::keepLineMap(OpenLine &line, qint64 end)
+{
+    // The line as lineMap() would map it, which the indexing pass has just counted.
+    if (end - line.start <= longLineBytes || end - line.start > maxLineBytes ||
+        line.checkpoints.empty())
+        return;
+    auto map = std::make_shared<LineMap>();
+    map->start = line.start;
+    map->end = end;
+    map->length = line.units;
+    map->checkpoints = std::move(line.checkpoints);
+    line.checkpoints.clear();
+    const std::lock_guard<std::mutex> locker(mapsMutex);
+    maps.insert(maps.begin(), std::move(map));
+    if (maps.size() > keptMaps)
+        maps.pop_back();
+}
+
 void LogFile::endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart)
 {
     // The line's bytes are at hand when it began in this window.
     checkCommMarker(line, nextStart, true,
                     line.start >= windowStart ? window + (line.start - windowStart) : nullptr);
+    keepLineMap(line, nextStart);
     longestLine = std::max(longestLine, line.units);
     const qint64 nextPosition = line.position + line.units + 1;
     index.append(nextStart, nextPosition);
@@ -646,13 +688,19 @@ void LogFile::scanWindow(const char *window, qint64 windowStart, qint64 windowEn
     while (at < windowEnd) {
         const char *from = window + (at - windowStart);
         if (!line.decoding) {
+            // To the next chunk start at most, where a long line's map takes a checkpoint.
+            const qint64 chunkEnd = std::min(windowEnd, (at / chunkSize + 1) * chunkSize);
+            const char *scanLimit = window + (chunkEnd - windowStart);
             qint64 returns = 0;
-            const char *stop = bytescan::findLineEndOrHigh(from, limit, &returns);
+            const char *stop = bytescan::findLineEndOrHigh(from, scanLimit, &returns);
             line.units += (stop - from) - returns;
             line.carriageReturn = line.carriageReturn || returns > 0;
             at = windowStart + (stop - window);
-            if (stop == limit)
-                break;
+            if (stop == scanLimit) {
+                if (at % chunkSize == 0)
+                    markChunkStart(line, at);
+                continue;
+            }
             if (*stop == '\n') {
                 ++at;
                 endLine(line, at, window, windowStart);
@@ -755,6 +803,8 @@ void LogFile::indexPass(const std::atomic<bool> &stop, const Publish &publish)
     // The last line runs to the end of the file; a sequence it leaves open is dropped, as the
     // stream drops what its converter still holds at the end.
     checkCommMarker(line, at, false, nullptr);
+    if (utf8)
+        keepLineMap(line, at);
     snapshotNow(true);
 }
 

@@ -148,6 +148,9 @@ private:
                     qint64 &at, OpenLine &line);
     void decodeWindow(const char *window, qint64 windowStart, qint64 windowEnd, OpenLine &line);
     void endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart);
+    // A long line's map is made as it is indexed: a checkpoint at each chunk start in it.
+    static void markChunkStart(OpenLine &line, qint64 at);
+    void keepLineMap(OpenLine &line, qint64 end);
     void checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes);
     QStringList wideTexts(qint64 first, qint64 count, const LogSnapshot &snapshot) const;
 

@@ -163,8 +163,8 @@ public:
             if (!mayHold(stretch))
                 continue;
             const qint64 base = columnOf(stretch);
-            const int found = text(stretch).indexOf(searcher.needle, int(std::max<qint64>(0, from - base)),
-                                                    searcher.sensitivity);
+            const int found = text(stretch).indexOf(
+                searcher.needle, int(std::max<qint64>(0, from - base)), searcher.sensitivity);
             if (found >= 0)
                 return int(base + found);
         }

@@ -167,8 +167,8 @@ void LogViewController::emitDetails()
     const qint64 length = selected >= 0 && selected < count ? lines->lineLength(selected) : 0;
     if (length > LineSource::shownLineLimit &&
         details == plainDetailsLine(selected + 1, read(int(selected))))
-        details = plainDetailsLine(selected + 1,
-                                   LineSource::shownLineText(read(int(selected)), length));
+        details =
+            plainDetailsLine(selected + 1, LineSource::shownLineText(read(int(selected)), length));
     emit visualizeLineSelected(details);
 }
 

@@ -16,7 +16,8 @@ QString LineSource::lineSlice(qint64 line, qint64 column, qint64 count) const
 {
     if (column < 0 || count <= 0)
         return QString();
-    return lineText(line).mid(int(qMin<qint64>(column, INT_MAX)), int(qMin<qint64>(count, INT_MAX)));
+    return lineText(line).mid(int(qMin<qint64>(column, INT_MAX)),
+                              int(qMin<qint64>(count, INT_MAX)));
 }
 
 QStringList LineSource::lineHeads(qint64 first, qint64 count, qint64 limit) const

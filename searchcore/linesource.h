@@ -55,7 +55,8 @@ public:
     virtual qint64 longestLineLength() const = 0;
 
     // Lines as UTF-8 bytes, read together: line i is bytes [starts[i], starts[i + 1]), its line
-    // break included where it has one.
+    // break included where it has one. A line over 64 KiB may come cut to its first 64 KiB,
+    // without its line break: the passes that read lines so look at their start only.
     struct Utf8Lines {
         QByteArray bytes;
         QVector<int> starts;

@@ -106,10 +106,14 @@ public:
         return offset() + line.cursorToX(local);
     }
 
+    // The nearest column to x; past the laid out stretch, at the fixed advance.
     int column(qreal x) const
     {
         if (x < offset())
-            return qMax(0, int(x / charWidth));
+            return qMax(0, qRound(x / charWidth));
+        const qreal end = offset() + line.naturalTextWidth();
+        if (x > end)
+            return first + line.textLength() + qRound((x - end) / charWidth);
         return first + line.xToCursor(x - offset());
     }
 
@@ -264,7 +268,7 @@ void LargeLogView::moveCursorToEnd()
 QString LargeLogView::lineSlice(qint64 line, int column, int count) const
 {
     return line >= 0 && line < lines->lineCount() ? lines->lineSlice(line, column, count)
-                                                   : QString();
+                                                  : QString();
 }
 
 int LargeLogView::lineLength(qint64 line) const
@@ -455,9 +459,9 @@ void LargeLogView::paintEvent(QPaintEvent *)
 
     const QVector<VisibleRow> rows = visibleRows();
     // Short lines are read together; a long one is read in part, by its layout.
-    const QStringList texts = rows.isEmpty() ? QStringList()
-                                             : lines->lineHeads(rows.first().line, rows.size(),
-                                                                wholeLayoutLimit + 1);
+    const QStringList texts =
+        rows.isEmpty() ? QStringList()
+                       : lines->lineHeads(rows.first().line, rows.size(), wholeLayoutLimit + 1);
     painter.setPen(palette().color(QPalette::Text));
     for (int i = 0; i < rows.size() && i < texts.size(); ++i) {
         const VisibleRow &row = rows.at(i);
@@ -613,6 +617,11 @@ void LargeLogView::ensureCaretVisible()
     } else if (line < first) {
         scrollToLine(line);
     }
+    revealCaretSideways();
+}
+
+void LargeLogView::revealCaretSideways()
+{
     QScrollBar *horizontal = horizontalScrollBar();
     const int x = documentMargin + qRound(xOf(caret)) - horizontal->value();
     if (x < 0 || x > viewport()->width() - 1)
@@ -680,6 +689,7 @@ void LargeLogView::pageUpDown(bool down, bool keepAnchor)
     preferredX = x;
     pageY = keptY;
     pageYValid = true;
+    revealCaretSideways();
     viewport()->update();
     logView->caretMoved();
 }

@@ -117,6 +117,8 @@ private:
     qreal xOf(const TextPosition &at) const;
     void moveCaret(const TextPosition &to, bool keepAnchor, bool keepX = false);
     void ensureCaretVisible();
+    // Sideways, a caret out of view is centred.
+    void revealCaretSideways();
     void pageUpDown(bool down, bool keepAnchor);
     QVector<VisibleRow> rowsWithin(int height) const;
 

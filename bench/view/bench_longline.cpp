@@ -4,7 +4,8 @@
 // the slowest of a set of keys with the repaints and details they cause (vs the same keys on a
 // log of one 100-character line), and a step that finds nothing and one that finds a needle near
 // the end (vs a chunked memmem pass over the file). The same for the line with NUL bytes, with
-// invalid UTF-8 and with a CRLF end. TELVANE_BENCH_MB overrides the size.
+// invalid UTF-8 and with a CRLF end. TELVANE_BENCH_MB overrides the size, TELVANE_BENCH_VARIANT
+// picks one of the four.
 #include "bench/benchsupport.h"
 #include "logstore/logstore.h"
 #include "logview/logviewcontroller.h"
@@ -130,11 +131,16 @@ struct Key {
     Qt::KeyboardModifiers modifiers;
 };
 const Key keys[] = {
-    {"Right", Qt::Key_Right, Qt::NoModifier},       {"End", Qt::Key_End, Qt::NoModifier},
-    {"Left", Qt::Key_Left, Qt::NoModifier},         {"Home", Qt::Key_Home, Qt::NoModifier},
-    {"Right", Qt::Key_Right, Qt::NoModifier},       {"Down", Qt::Key_Down, Qt::NoModifier},
-    {"Up", Qt::Key_Up, Qt::NoModifier},             {"Shift+End", Qt::Key_End, Qt::ShiftModifier},
-    {"Page Down", Qt::Key_PageDown, Qt::NoModifier}, {"Ctrl+Home", Qt::Key_Home, Qt::ControlModifier},
+    {"Right", Qt::Key_Right, Qt::NoModifier},
+    {"End", Qt::Key_End, Qt::NoModifier},
+    {"Left", Qt::Key_Left, Qt::NoModifier},
+    {"Home", Qt::Key_Home, Qt::NoModifier},
+    {"Right", Qt::Key_Right, Qt::NoModifier},
+    {"Down", Qt::Key_Down, Qt::NoModifier},
+    {"Up", Qt::Key_Up, Qt::NoModifier},
+    {"Shift+End", Qt::Key_End, Qt::ShiftModifier},
+    {"Page Down", Qt::Key_PageDown, Qt::NoModifier},
+    {"Ctrl+Home", Qt::Key_Home, Qt::ControlModifier},
 };
 
 // The slowest of the keys (each pressed three times, its slowest press counted), and its name.
@@ -210,7 +216,10 @@ int main(int argc, char *argv[])
     const double keyFloor = slowestKey(view, &ignored);
 
     bool allMet = true;
+    const QByteArray only = qgetenv("TELVANE_BENCH_VARIANT");
     for (const char *variant : {"plain", "NUL bytes", "invalid UTF-8", "CRLF"}) {
+        if (!only.isEmpty() && only != variant)
+            continue;
         const QString path = dir.filePath(QStringLiteral("long.log"));
         if (!writeFile(path, longLine(QString::fromLatin1(variant), size)))
             return 1;
