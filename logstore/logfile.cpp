@@ -408,14 +408,14 @@ QStringList LogFile::lineHeads(qint64 first, qint64 count, qint64 limit,
     const qint64 end = std::min(first + count, snapshot.lineCount);
     QStringList texts;
     for (qint64 line = first; line < end;) {
-        if (utf8 && isLongLine(line, snapshot)) {
+        if (isLongLine(line, snapshot)) {
             texts.append(lineSlice(line, 0, limit, snapshot));
             ++line;
             continue;
         }
         // Short lines are read together up to the next long one.
         qint64 next = line + 1;
-        while (next < end && !(utf8 && isLongLine(next, snapshot)))
+        while (next < end && !isLongLine(next, snapshot))
             ++next;
         for (QString &text : lineTexts(line, next - line, snapshot)) {
             text.truncate(int(std::min<qint64>(limit, INT_MAX)));

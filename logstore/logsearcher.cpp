@@ -194,7 +194,11 @@ public:
 
     bool isWordCharacter(int at) const
     {
-        const int stretch = stretchAt(at);
+        // Mostly next to a match, in the text at hand.
+        const int stretch =
+            cached >= 0 && at >= columnOf(cached) && at - columnOf(cached) < cachedText.size()
+                ? cached
+                : stretchAt(at);
         const QString &shown = text(stretch);
         const qint64 local = at - columnOf(stretch);
         return local < shown.size() && shown.at(int(local)).isLetterOrNumber();
@@ -222,8 +226,9 @@ private:
     {
         if (line == searcher.droppedMarkLine)
             return true;
-        // The needle's bytes of a match that starts in the stretch.
-        const qint64 from = byteOf(stretch);
+        // The bytes of a match that starts in the stretch: its first character may come from
+        // a sequence that the stretch's first chunk completes.
+        const qint64 from = std::max(map->start, byteOf(stretch) - 3);
         const qint64 to = std::min(map->end, byteOf(stretch + 1) + needleLength() - 1);
         if (!searcher.file->read(from, to, &bytes))
             return false;
