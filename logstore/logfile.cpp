@@ -78,6 +78,7 @@ const char *findSeparator(const char *from, const char *to, const char *limit)
     }
     return nullptr;
 }
+
 // The length of the well-formed UTF-8 sequence at `at` that the codec turns into one character
 // (two units from four bytes), or 0. Byte-order marks and noncharacters, which a codec may
 // treat apart, count as not well-formed here: the codec decodes them.
@@ -107,7 +108,7 @@ int sequenceLength(const uchar *at, const uchar *end)
     return 0;
 }
 
-// Long lines mapped at once at most; their maps are small (about 50 bytes per 16 KiB).
+// Long lines mapped at once at most; a map takes about 60 bytes per 16 KiB of its line.
 constexpr size_t keptMaps = 4;
 } // namespace
 
@@ -273,14 +274,6 @@ size_t LogFile::LineMap::checkpointAt(qint64 column) const
     return after == checkpoints.begin() ? 0 : size_t(after - checkpoints.begin()) - 1;
 }
 
-size_t LogFile::LineMap::checkpointAtByte(qint64 byte) const
-{
-    const auto after =
-        std::upper_bound(checkpoints.begin(), checkpoints.end(), byte,
-                         [](qint64 value, const Checkpoint &point) { return value < point.byte; });
-    return after == checkpoints.begin() ? 0 : size_t(after - checkpoints.begin()) - 1;
-}
-
 std::shared_ptr<const LogFile::LineMap> LogFile::lineMap(qint64 line,
                                                          const LogSnapshot &snapshot) const
 {
@@ -330,11 +323,22 @@ std::shared_ptr<const LogFile::LineMap> LogFile::lineMap(qint64 line,
     }
     const bool terminated = isTerminated(line, snapshot) && end == lineEnd(line, snapshot);
     map->length = std::max<qint64>(0, units - (terminated ? 1 : 0));
+    keepMap(map);
+    return map;
+}
+
+void LogFile::keepMap(const std::shared_ptr<const LineMap> &map) const
+{
     const std::lock_guard<std::mutex> locker(mapsMutex);
+    // Another thread may have mapped the same line meanwhile.
+    const auto same = std::find_if(maps.begin(), maps.end(), [&](const auto &kept) {
+        return kept->start == map->start && kept->end == map->end;
+    });
+    if (same != maps.end())
+        maps.erase(same);
     maps.insert(maps.begin(), map);
     if (maps.size() > keptMaps)
         maps.pop_back();
-    return map;
 }
 
 QString LogFile::decodeRange(qint64 from, qint64 to, const SavedState &saved, qint64 units) const
@@ -662,10 +666,7 @@ void LogFile::keepLineMap(OpenLine &line, qint64 end)
     map->length = line.units;
     map->checkpoints = std::move(line.checkpoints);
     line.checkpoints.clear();
-    const std::lock_guard<std::mutex> locker(mapsMutex);
-    maps.insert(maps.begin(), std::move(map));
-    if (maps.size() > keptMaps)
-        maps.pop_back();
+    keepMap(map);
 }
 
 void LogFile::endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart)

@@ -151,6 +151,7 @@ private:
     // A long line's map is made as it is indexed: a checkpoint at each chunk start in it.
     static void markChunkStart(OpenLine &line, qint64 at);
     void keepLineMap(OpenLine &line, qint64 end);
+    void keepMap(const std::shared_ptr<const LineMap> &map) const;
     void checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes);
     QStringList wideTexts(qint64 first, qint64 count, const LogSnapshot &snapshot) const;
 
@@ -203,11 +204,6 @@ struct LogFile::LineMap {
     qint64 length = 0; // text units, without the line break
     std::vector<Checkpoint> checkpoints;
 
-    // The last checkpoint at or before a column, or a byte.
+    // The last checkpoint at or before a column.
     size_t checkpointAt(qint64 column) const;
-    size_t checkpointAtByte(qint64 byte) const;
-    qint64 endOf(size_t checkpoint) const
-    {
-        return checkpoint + 1 < checkpoints.size() ? checkpoints[checkpoint + 1].byte : end;
-    }
 };
