@@ -556,7 +556,8 @@ TextPosition LargeLogView::stepRight(const TextPosition &at) const
     const int length = lineLength(at.line);
     if (at.column < length) {
         int column = at.column + 1;
-        if (column < length && lineSlice(at.line, column, 1).at(0).isLowSurrogate())
+        const QString next = column < length ? lineSlice(at.line, column, 1) : QString();
+        if (!next.isEmpty() && next.at(0).isLowSurrogate())
             ++column;
         return {at.line, column};
     }
@@ -745,8 +746,7 @@ void LargeLogView::keyPressEvent(QKeyEvent *event)
         moveCaret(control ? TextPosition() : TextPosition{caret.line, 0}, extend);
         break;
     case Qt::Key_End:
-        moveCaret(control ? lines->endPosition()
-                          : TextPosition{caret.line, lineLength(caret.line)},
+        moveCaret(control ? lines->endPosition() : TextPosition{caret.line, lineLength(caret.line)},
                   extend);
         break;
     default:
