@@ -119,6 +119,55 @@ const char *findLineEndOrHigh(const char *from, const char *end, qint64 *carriag
     return end;
 }
 
+const char *findHigh(const char *from, const char *end, qint64 *carriageReturns)
+{
+    const char *at = from;
+    qint64 returns = 0;
+#ifdef __SSE2__
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    while (end - at >= 16) {
+        const __m128i bytes = load(at);
+        const unsigned high = unsigned(_mm_movemask_epi8(bytes));
+        unsigned found = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, carriageReturn)));
+        if (high)
+            found &= (1u << __builtin_ctz(high)) - 1;
+        if (found)
+            returns += __builtin_popcount(found);
+        if (high) {
+            *carriageReturns += returns;
+            return at + __builtin_ctz(high);
+        }
+        at += 16;
+    }
+#endif
+    for (; at < end && uchar(*at) < 0x80; ++at)
+        returns += *at == '\r';
+    *carriageReturns += returns;
+    return at;
+}
+
+const char *findEither(const char *from, const char *end, char first, char second)
+{
+    const char *at = from;
+#ifdef __SSE2__
+    const __m128i one = _mm_set1_epi8(first);
+    const __m128i other = _mm_set1_epi8(second);
+    while (end - at >= 16) {
+        const __m128i bytes = load(at);
+        const unsigned found = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, one), _mm_cmpeq_epi8(bytes, other))));
+        if (found)
+            return at + __builtin_ctz(found);
+        at += 16;
+    }
+#endif
+    for (; at < end; ++at) {
+        if (*at == first || *at == second)
+            return at;
+    }
+    return end;
+}
+
 bool isAscii(const char *from, const char *end)
 {
     const char *at = from;

@@ -12,6 +12,11 @@ namespace bytescan
 // The first line feed or byte >= 0x80 in [from, end), or end; adds the carriage returns
 // passed on the way to `carriageReturns`.
 const char *findLineEndOrHigh(const char *from, const char *end, qint64 *carriageReturns);
+// The first byte >= 0x80 in [from, end), or end; adds the carriage returns passed on the way to
+// `carriageReturns`.
+const char *findHigh(const char *from, const char *end, qint64 *carriageReturns);
+// The first byte in [from, end) that is `first` or `second`, or end.
+const char *findEither(const char *from, const char *end, char first, char second);
 // Whether [from, end) holds only bytes below 0x80.
 bool isAscii(const char *from, const char *end);
 // The first carriage return, or also byte >= 0x80 when `high` is set, in [from, end); or end.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
@@ -64,9 +65,10 @@ bool isBlockSeparator(QChar c)
 // `limit`, or nullptr.
 const char *findSeparator(const char *from, const char *to, const char *limit)
 {
-    for (const char *at = from; at < to; ++at) {
+    for (const char *at = from; (at = bytescan::findEither(at, to, char(0xE2), char(0xEF))) < to;
+         ++at) {
         const auto c = uchar(*at);
-        if ((c != 0xE2 && c != 0xEF) || limit - at < 3)
+        if (limit - at < 3)
             continue;
         const auto second = uchar(at[1]);
         const auto third = uchar(at[2]);
@@ -76,6 +78,38 @@ const char *findSeparator(const char *from, const char *to, const char *limit)
     }
     return nullptr;
 }
+
+// The length of the well-formed UTF-8 sequence at `at` that the codec turns into one character
+// (two units from four bytes), or 0. Byte-order marks and noncharacters, which a codec may
+// treat apart, count as not well-formed here: the codec decodes them.
+int sequenceLength(const uchar *at, const uchar *end)
+{
+    const auto continues = [](uchar c) { return (c & 0xC0) == 0x80; };
+    const uchar lead = at[0];
+    const qint64 left = end - at;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return left >= 2 && continues(at[1]) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (left < 3 || !continues(at[1]) || !continues(at[2]))
+            return 0;
+        const uint c = (uint(lead & 0x0F) << 12) | (uint(at[1] & 0x3F) << 6) | uint(at[2] & 0x3F);
+        if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF) || (c >= 0xFDD0 && c <= 0xFDEF) ||
+            c >= 0xFFFE || c == 0xFEFF)
+            return 0;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left < 4 || !continues(at[1]) || !continues(at[2]) || !continues(at[3]))
+            return 0;
+        const uint c = (uint(lead & 0x07) << 18) | (uint(at[1] & 0x3F) << 12) |
+                       (uint(at[2] & 0x3F) << 6) | uint(at[3] & 0x3F);
+        return c < 0x10000 || c > 0x10FFFF || (c & 0xFFFE) == 0xFFFE ? 0 : 4;
+    }
+    return 0;
+}
+
+// Long lines mapped at once at most; a map takes about 60 bytes per 16 KiB of its line.
+constexpr size_t keptMaps = 4;
 } // namespace
 
 // The line being indexed: where it starts and how much text it has so far.
@@ -86,6 +120,8 @@ struct LogFile::OpenLine {
     bool carriageReturn = false;
     bool decoding = false; // a byte >= 0x80 was met: the rest of the line goes through the codec
     QTextCodec::ConverterState state;
+    // Its map so far, from the first chunk start inside it: kept when the line turns out long.
+    std::vector<LineMap::Checkpoint> checkpoints;
 
     void reset(qint64 nextStart, qint64 nextPosition)
     {
@@ -94,6 +130,7 @@ struct LogFile::OpenLine {
         units = 0;
         carriageReturn = false;
         decoding = false;
+        checkpoints.clear();
         setHeaderOpen(state, true);
         state.remainingChars = 0;
         state.invalidChars = 0;
@@ -229,6 +266,208 @@ QString LogFile::decode(const char *bytes, qint64 from, qint64 to, bool terminat
     return text;
 }
 
+size_t LogFile::LineMap::checkpointAt(qint64 column) const
+{
+    const auto after = std::upper_bound(
+        checkpoints.begin(), checkpoints.end(), column,
+        [](qint64 value, const Checkpoint &point) { return value < point.column; });
+    return after == checkpoints.begin() ? 0 : size_t(after - checkpoints.begin()) - 1;
+}
+
+std::shared_ptr<const LogFile::LineMap> LogFile::lineMap(qint64 line,
+                                                         const LogSnapshot &snapshot) const
+{
+    if (!utf8 || line < 0 || line >= snapshot.lineCount)
+        return nullptr;
+    const qint64 start = index.byteOffset(line);
+    const qint64 end = std::min(lineEnd(line, snapshot), start + maxLineBytes);
+    {
+        const std::lock_guard<std::mutex> locker(mapsMutex);
+        // A line that grew (the last one, followed) is mapped anew.
+        const auto kept = std::find_if(maps.begin(), maps.end(), [&](const auto &map) {
+            return map->start == start && map->end == end;
+        });
+        if (kept != maps.end()) {
+            std::rotate(maps.begin(), kept, kept + 1);
+            return maps.front();
+        }
+    }
+    auto map = std::make_shared<LineMap>();
+    map->start = start;
+    map->end = end;
+    map->checkpoints.reserve(size_t((end - start) / chunkSize + 2));
+    const qint64 header = headerChunk.load(std::memory_order_acquire);
+    QTextCodec::ConverterState state;
+    QByteArray bytes;
+    qint64 units = 0;
+    bool carriageReturn = false;
+    // A window of the stream's chunks is read at a time, and each chunk counted as decode()
+    // decodes it.
+    for (qint64 at = start; at < end;) {
+        const qint64 readEnd = std::min(end, (at / chunkSize + 64) * chunkSize);
+        if (!read(at, readEnd, &bytes))
+            return nullptr;
+        for (qint64 piece = at; piece < readEnd;) {
+            const qint64 pieceEnd = std::min(readEnd, (piece / chunkSize + 1) * chunkSize);
+            setHeaderOpen(state, piece % chunkSize == 0 && piece / chunkSize <= header);
+            LineMap::Checkpoint point;
+            point.byte = piece;
+            point.column = units;
+            save(state, &point.state);
+            map->checkpoints.push_back(point);
+            units += countUnits(bytes.constData() + (piece - at), pieceEnd - piece, state,
+                                &carriageReturn);
+            piece = pieceEnd;
+        }
+        at = readEnd;
+    }
+    const bool terminated = isTerminated(line, snapshot) && end == lineEnd(line, snapshot);
+    map->length = std::max<qint64>(0, units - (terminated ? 1 : 0));
+    keepMap(map);
+    return map;
+}
+
+void LogFile::keepMap(const std::shared_ptr<const LineMap> &map) const
+{
+    const std::lock_guard<std::mutex> locker(mapsMutex);
+    // Another thread may have mapped the same line meanwhile.
+    const auto same = std::find_if(maps.begin(), maps.end(), [&](const auto &kept) {
+        return kept->start == map->start && kept->end == map->end;
+    });
+    if (same != maps.end())
+        maps.erase(same);
+    maps.insert(maps.begin(), map);
+    if (maps.size() > keptMaps)
+        maps.pop_back();
+}
+
+QString LogFile::decodeRange(qint64 from, qint64 to, const SavedState &saved, qint64 units) const
+{
+    QTextCodec::ConverterState state;
+    restore(saved, &state);
+    const qint64 header = headerChunk.load(std::memory_order_acquire);
+    QString text;
+    QByteArray bytes;
+    for (qint64 at = from; at < to && text.size() < units;) {
+        // A few chunks read at once, then decoded chunk by chunk as decode() does.
+        const qint64 readStart = at;
+        const qint64 readEnd = std::min(to, (at / chunkSize + 4) * chunkSize);
+        if (!read(readStart, readEnd, &bytes))
+            break;
+        for (; at < readEnd && text.size() < units;) {
+            const qint64 pieceEnd = std::min(readEnd, (at / chunkSize + 1) * chunkSize);
+            setHeaderOpen(state, at % chunkSize == 0 && at / chunkSize <= header);
+            QString decoded =
+                codec->toUnicode(bytes.constData() + (at - readStart), int(pieceEnd - at), &state);
+            decoded.remove(QLatin1Char('\r'));
+            text += decoded;
+            at = pieceEnd;
+        }
+    }
+    return text;
+}
+
+QString LogFile::mapText(const LineMap &map, size_t from, qint64 units) const
+{
+    if (from >= map.checkpoints.size())
+        return QString();
+    const LineMap::Checkpoint &point = map.checkpoints[from];
+    return decodeRange(point.byte, map.end, point.state, units);
+}
+
+QString LogFile::lineSlice(qint64 line, qint64 column, qint64 count,
+                           const LogSnapshot &snapshot) const
+{
+    if (line < 0 || line >= snapshot.lineCount)
+        return QString();
+    column = std::max<qint64>(0, column);
+    count = std::min(count, lineLength(line, snapshot) - column);
+    if (count <= 0)
+        return QString();
+    if (!utf8)
+        return wideSlice(line, column, count, snapshot);
+    if (!isLongLine(line, snapshot))
+        return lineText(line, snapshot).mid(int(column), int(count));
+    // Near the start, as the first screen shows it, the line is decoded from its start without
+    // a map, as far as its first longLineBytes bytes go.
+    const qint64 start = index.byteOffset(line);
+    if (column + count <= longLineBytes / 4) {
+        const QString head =
+            decodeRange(start, start + longLineBytes, SavedState(), column + count);
+        if (head.size() >= column + count)
+            return head.mid(int(column), int(count));
+    }
+    const std::shared_ptr<const LineMap> map = lineMap(line, snapshot);
+    if (!map)
+        return QString();
+    const size_t from = map->checkpointAt(column);
+    const qint64 skipped = column - map->checkpoints[from].column;
+    return mapText(*map, from, skipped + count).mid(int(skipped), int(count));
+}
+
+QStringList LogFile::lineHeads(qint64 first, qint64 count, qint64 limit,
+                               const LogSnapshot &snapshot) const
+{
+    first = std::max<qint64>(0, first);
+    const qint64 end = std::min(first + count, snapshot.lineCount);
+    QStringList texts;
+    for (qint64 line = first; line < end;) {
+        if (isLongLine(line, snapshot)) {
+            texts.append(lineSlice(line, 0, limit, snapshot));
+            ++line;
+            continue;
+        }
+        // Short lines are read together up to the next long one.
+        qint64 next = line + 1;
+        while (next < end && !isLongLine(next, snapshot))
+            ++next;
+        for (QString &text : lineTexts(line, next - line, snapshot)) {
+            text.truncate(int(std::min<qint64>(limit, INT_MAX)));
+            texts.append(text);
+        }
+        line = next;
+    }
+    return texts;
+}
+
+QString LogFile::wideSlice(qint64 line, qint64 column, qint64 count,
+                           const LogSnapshot &snapshot) const
+{
+    // Decoded from the chunk that holds the slice's first character, with the stream's state
+    // before it: the last chunk from the line's own on whose text starts at or before it.
+    const qint64 position = index.position(line) + column;
+    qint64 chunk = index.byteOffset(line) / chunkSize;
+    QTextCodec::ConverterState state;
+    qint64 pendingStart = 0;
+    {
+        const std::lock_guard<std::mutex> locker(mutex);
+        const qint64 known = std::min<qint64>(qint64(chunkStarts.size()),
+                                              (snapshot.endByte + chunkSize - 1) / chunkSize);
+        if (chunk >= known)
+            return QString();
+        const auto first = chunkStarts.begin() + chunk;
+        const auto after = std::upper_bound(
+            first, chunkStarts.begin() + known, position,
+            [](qint64 value, const ChunkStart &start) { return value < start.position; });
+        if (after != first)
+            chunk = (after - chunkStarts.begin()) - 1;
+        restore(chunkStarts[size_t(chunk)].state, &state);
+        pendingStart = chunkStarts[size_t(chunk)].position;
+    }
+    QString pending;
+    QByteArray bytes;
+    for (; pendingStart + pending.size() < position + count; ++chunk) {
+        const qint64 chunkStart = chunk * chunkSize;
+        if (chunkStart >= snapshot.endByte ||
+            !read(chunkStart, std::min(chunkStart + chunkSize, snapshot.endByte), &bytes))
+            break;
+        QString piece = codec->toUnicode(bytes.constData(), bytes.size(), &state);
+        piece.remove(QLatin1Char('\r'));
+        pending += piece;
+    }
+    return pending.mid(int(position - pendingStart), int(count));
+}
+
 void LogFile::save(const QTextCodec::ConverterState &state, SavedState *saved)
 {
     saved->flags = int(state.flags);
@@ -320,13 +559,61 @@ void LogFile::feed(OpenLine &line, const char *bytes, qint64 from, qint64 to) co
     for (qint64 at = from; at < to;) {
         const qint64 pieceEnd = std::min(to, (at / chunkSize + 1) * chunkSize);
         const bool headerOpen = at % chunkSize == 0 && at / chunkSize <= header;
+        if (at % chunkSize == 0)
+            markChunkStart(line, at);
         setHeaderOpen(line.state, headerOpen);
-        const QString text = codec->toUnicode(bytes + (at - from), int(pieceEnd - at), &line.state);
-        const int returns = text.count(QLatin1Char('\r'));
-        line.units += text.size() - returns;
-        line.carriageReturn = line.carriageReturn || returns > 0;
+        line.units +=
+            countUnits(bytes + (at - from), pieceEnd - at, line.state, &line.carriageReturn);
         at = pieceEnd;
     }
+}
+
+qint64 LogFile::countUnits(const char *bytes, qint64 size, QTextCodec::ConverterState &state,
+                           bool *carriageReturn) const
+{
+    qint64 units = 0;
+    qint64 returns = 0;
+    const char *end = bytes + size;
+    const auto decoded = [&](const char *from, const char *to) {
+        const QString text = codec->toUnicode(from, int(to - from), &state);
+        units += text.size();
+        returns += text.count(QLatin1Char('\r'));
+    };
+    // An open header may drop a byte-order mark at the start; plain ASCII it leaves alone.
+    if (!utf8 ||
+        (!headerSettled(state) && (state.remainingChars != 0 || !bytescan::isAscii(bytes, end)))) {
+        decoded(bytes, end);
+    } else {
+        // Where a sequence is open or the bytes are not well-formed, the codec takes them up
+        // to and with the next ASCII byte: it is between characters after that, as it is when
+        // it decodes the chunk at once.
+        const auto byCodec = [&](const char *from) {
+            const char *to = from;
+            while (to < end && uchar(*to) >= 0x80)
+                ++to;
+            to = to < end ? to + 1 : end;
+            decoded(from, to);
+            return to;
+        };
+        const char *at = state.remainingChars != 0 ? byCodec(bytes) : bytes;
+        while (at < end) {
+            const char *high = bytescan::findHigh(at, end, &returns);
+            units += high - at;
+            at = high;
+            while (at < end && uchar(*at) >= 0x80) {
+                const int length = sequenceLength(reinterpret_cast<const uchar *>(at),
+                                                  reinterpret_cast<const uchar *>(end));
+                if (length == 0) {
+                    at = byCodec(at);
+                    break;
+                }
+                units += length == 4 ? 2 : 1;
+                at += length;
+            }
+        }
+    }
+    *carriageReturn = *carriageReturn || returns > 0;
+    return units - returns;
 }
 
 void LogFile::checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes)
@@ -351,11 +638,43 @@ void LogFile::checkCommMarker(const OpenLine &line, qint64 end, bool terminated,
                         .contains(QLatin1String(commMarker));
 }
 
+void LogFile::markChunkStart(OpenLine &line, qint64 at)
+{
+    if (at <= line.start || (!line.checkpoints.empty() && line.checkpoints.back().byte == at))
+        return;
+    if (line.checkpoints.empty()) {
+        LineMap::Checkpoint first; // the line's start, with the converter as it starts a line
+        first.byte = line.start;
+        line.checkpoints.push_back(first);
+    }
+    LineMap::Checkpoint point;
+    point.byte = at;
+    point.column = line.units;
+    save(line.state, &point.state);
+    line.checkpoints.push_back(point);
+}
+
+void LogFile::keepLineMap(OpenLine &line, qint64 end)
+{
+    // The line as lineMap() would map it, which the indexing pass has just counted.
+    if (end - line.start <= longLineBytes || end - line.start > maxLineBytes ||
+        line.checkpoints.empty())
+        return;
+    auto map = std::make_shared<LineMap>();
+    map->start = line.start;
+    map->end = end;
+    map->length = line.units;
+    map->checkpoints = std::move(line.checkpoints);
+    line.checkpoints.clear();
+    keepMap(map);
+}
+
 void LogFile::endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart)
 {
     // The line's bytes are at hand when it began in this window.
     checkCommMarker(line, nextStart, true,
                     line.start >= windowStart ? window + (line.start - windowStart) : nullptr);
+    keepLineMap(line, nextStart);
     longestLine = std::max(longestLine, line.units);
     const qint64 nextPosition = line.position + line.units + 1;
     index.append(nextStart, nextPosition);
@@ -370,13 +689,19 @@ void LogFile::scanWindow(const char *window, qint64 windowStart, qint64 windowEn
     while (at < windowEnd) {
         const char *from = window + (at - windowStart);
         if (!line.decoding) {
+            // To the next chunk start at most, where a long line's map takes a checkpoint.
+            const qint64 chunkEnd = std::min(windowEnd, (at / chunkSize + 1) * chunkSize);
+            const char *scanLimit = window + (chunkEnd - windowStart);
             qint64 returns = 0;
-            const char *stop = bytescan::findLineEndOrHigh(from, limit, &returns);
+            const char *stop = bytescan::findLineEndOrHigh(from, scanLimit, &returns);
             line.units += (stop - from) - returns;
             line.carriageReturn = line.carriageReturn || returns > 0;
             at = windowStart + (stop - window);
-            if (stop == limit)
-                break;
+            if (stop == scanLimit) {
+                if (at % chunkSize == 0)
+                    markChunkStart(line, at);
+                continue;
+            }
             if (*stop == '\n') {
                 ++at;
                 endLine(line, at, window, windowStart);
@@ -479,6 +804,8 @@ void LogFile::indexPass(const std::atomic<bool> &stop, const Publish &publish)
     // The last line runs to the end of the file; a sequence it leaves open is dropped, as the
     // stream drops what its converter still holds at the end.
     checkCommMarker(line, at, false, nullptr);
+    if (utf8)
+        keepLineMap(line, at);
     snapshotNow(true);
 }
 

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <sys/types.h>
 #include <type_traits>
+#include <vector>
 
 // What an indexing pass has made known, consistent with the index entries below indexCount.
 struct LogSnapshot {
@@ -43,6 +44,9 @@ public:
     static constexpr qint64 maxLineBytes = qint64(256) << 20;
     // Lines read together in one go at most.
     static constexpr qint64 batchBytes = qint64(64) << 20;
+    // Lines longer than this many bytes are read in parts, through a sub-index of the line
+    // (lineMap()): a screen, a key or a search decodes only the stretch it needs.
+    static constexpr qint64 longLineBytes = 65536;
 
     // A readable regular file, or nullptr; never blocks on FIFOs or devices.
     static std::shared_ptr<LogFile> open(const QString &fileName);
@@ -72,6 +76,16 @@ public:
     }
     QString lineText(qint64 line, const LogSnapshot &snapshot) const;
     QStringList lineTexts(qint64 first, qint64 count, const LogSnapshot &snapshot) const;
+    // At most `count` units of a line's text from `column` on; of a long line only the bytes
+    // that hold them are decoded.
+    QString lineSlice(qint64 line, qint64 column, qint64 count, const LogSnapshot &snapshot) const;
+    // The texts of lines, each cut to its first `limit` units.
+    QStringList lineHeads(qint64 first, qint64 count, qint64 limit,
+                          const LogSnapshot &snapshot) const;
+    bool isLongLine(qint64 line, const LogSnapshot &snapshot) const
+    {
+        return lineEnd(line, snapshot) - index.byteOffset(line) > longLineBytes;
+    }
     // A line's length in UTF-16 units.
     qint64 lineLength(qint64 line, const LogSnapshot &snapshot) const
     {
@@ -82,6 +96,17 @@ public:
     // The text of the bytes [from, to) of the file held in `bytes`, which start a line; without
     // the line break when `terminated`.
     QString decode(const char *bytes, qint64 from, qint64 to, bool terminated) const;
+
+    // Where the text of a long line of a UTF-8 file stands in its bytes: at the line's start
+    // and at the start of every stream chunk in it, the text units before that byte and the
+    // converter's state there. Made in one counting pass over the line when first asked for;
+    // the last few are kept.
+    struct LineMap;
+    std::shared_ptr<const LineMap> lineMap(qint64 line, const LogSnapshot &snapshot) const;
+    // The text of a mapped line from checkpoint `from` on, carriage returns dropped, until it
+    // holds `units` units or the line's bytes end (then with its line break, if it has one).
+    QString mapText(const LineMap &map, size_t from, qint64 units) const;
+
     // A byte in the one line whose text is not its bytes' even where they are plain ASCII (it
     // holds the byte-order mark the stream drops in mid-file), or -1.
     qint64 droppedMarkOffset() const { return droppedMark.load(std::memory_order_acquire); }
@@ -110,10 +135,23 @@ private:
     qint64 readSome(qint64 from, char *into, qint64 size) const;
     void findHeaderChunk(const char *window, qint64 windowStart, qint64 windowEnd);
     void feed(OpenLine &line, const char *bytes, qint64 from, qint64 to) const;
+    // The text units (carriage returns left out) that the codec makes of `size` bytes of one
+    // chunk with `state`, which is carried on as toUnicode() carries it; `carriageReturn` is
+    // set when some were left out. Valid UTF-8 is counted without decoding it.
+    qint64 countUnits(const char *bytes, qint64 size, QTextCodec::ConverterState &state,
+                      bool *carriageReturn) const;
+    // The text of bytes [from, to) decoded from `state` at `from` (a chunk's start, or a line's
+    // start with a fresh state), carriage returns dropped, until it holds `units` units.
+    QString decodeRange(qint64 from, qint64 to, const SavedState &state, qint64 units) const;
+    QString wideSlice(qint64 line, qint64 column, qint64 count, const LogSnapshot &snapshot) const;
     void scanWindow(const char *window, qint64 windowStart, qint64 windowEnd, qint64 dataEnd,
                     qint64 &at, OpenLine &line);
     void decodeWindow(const char *window, qint64 windowStart, qint64 windowEnd, OpenLine &line);
     void endLine(OpenLine &line, qint64 nextStart, const char *window, qint64 windowStart);
+    // A long line's map is made as it is indexed: a checkpoint at each chunk start in it.
+    static void markChunkStart(OpenLine &line, qint64 at);
+    void keepLineMap(OpenLine &line, qint64 end);
+    void keepMap(const std::shared_ptr<const LineMap> &map) const;
     void checkCommMarker(const OpenLine &line, qint64 end, bool terminated, const char *bytes);
     QStringList wideTexts(qint64 first, qint64 count, const LogSnapshot &snapshot) const;
 
@@ -150,4 +188,22 @@ private:
     bool hasCommMarker = false;
     mutable std::mutex mutex;
     LogSnapshot published;
+
+    mutable std::mutex mapsMutex;
+    mutable std::vector<std::shared_ptr<const LineMap>> maps; // the latest first
+};
+
+struct LogFile::LineMap {
+    struct Checkpoint {
+        qint64 byte = 0;
+        qint64 column = 0;
+        SavedState state;
+    };
+    qint64 start = 0;
+    qint64 end = 0;    // of the bytes mapped, the line break included (at most maxLineBytes)
+    qint64 length = 0; // text units, without the line break
+    std::vector<Checkpoint> checkpoints;
+
+    // The last checkpoint at or before a column.
+    size_t checkpointAt(qint64 column) const;
 };

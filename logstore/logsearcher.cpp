@@ -137,6 +137,134 @@ struct LogSearcher::Window {
     qint64 offsetOf(const char *at) const { return start + (at - buffer.constData()); }
 };
 
+// A line too long to decode whole, as a haystack of findInBlock(): its text is decoded through
+// the line's map a stretch of chunks at a time, and only in stretches whose bytes may hold a
+// match, by the rules mayMatch() applies to whole lines. A stretch's text runs on past its end
+// far enough to hold a match that starts in it and the character after that.
+class LogSearcher::LongLine
+{
+public:
+    LongLine(const LogSearcher &searcher, std::shared_ptr<const LogFile::LineMap> map, qint64 line,
+             bool blankForNoBreakSpace)
+        : searcher(searcher), map(std::move(map)), line(line),
+          blankForNoBreakSpace(blankForNoBreakSpace),
+          stretches(int((this->map->checkpoints.size() + stretchChunks - 1) / stretchChunks))
+    {
+    }
+
+    int length() const { return int(std::min<qint64>(map->length, INT_MAX)); }
+    int needleLength() const { return searcher.needle.size(); }
+
+    int indexOf(int from) const
+    {
+        if (from < 0 || from > length() - needleLength())
+            return -1;
+        for (int stretch = stretchAt(from); stretch < stretches; ++stretch) {
+            if (!mayHold(stretch))
+                continue;
+            const qint64 base = columnOf(stretch);
+            const int found = text(stretch).indexOf(
+                searcher.needle, int(std::max<qint64>(0, from - base)), searcher.sensitivity);
+            if (found >= 0)
+                return int(base + found);
+        }
+        return -1;
+    }
+
+    // As QString::lastIndexOf: a start at `from` at the latest, -1 for a start past the end.
+    int lastIndexOf(int from) const
+    {
+        if (from < 0 || from >= length() || needleLength() > length())
+            return -1;
+        from = std::min(from, length() - needleLength());
+        for (int stretch = stretchAt(from); stretch >= 0; --stretch) {
+            if (!mayHold(stretch))
+                continue;
+            const qint64 base = columnOf(stretch);
+            const qint64 last = std::min<qint64>(from, columnOf(stretch + 1) - 1);
+            if (last < base)
+                continue;
+            const int found =
+                text(stretch).lastIndexOf(searcher.needle, int(last - base), searcher.sensitivity);
+            if (found >= 0)
+                return int(base + found);
+        }
+        return -1;
+    }
+
+    bool isWordCharacter(int at) const
+    {
+        // Mostly next to a match, in the text at hand.
+        const int stretch =
+            cached >= 0 && at >= columnOf(cached) && at - columnOf(cached) < cachedText.size()
+                ? cached
+                : stretchAt(at);
+        const QString &shown = text(stretch);
+        const qint64 local = at - columnOf(stretch);
+        return local < shown.size() && shown.at(int(local)).isLetterOrNumber();
+    }
+
+private:
+    static constexpr size_t stretchChunks = 16;
+
+    size_t firstCheckpoint(int stretch) const { return size_t(stretch) * stretchChunks; }
+    qint64 columnOf(int stretch) const
+    {
+        return firstCheckpoint(stretch) < map->checkpoints.size()
+                   ? map->checkpoints[firstCheckpoint(stretch)].column
+                   : map->length;
+    }
+    qint64 byteOf(int stretch) const
+    {
+        return firstCheckpoint(stretch) < map->checkpoints.size()
+                   ? map->checkpoints[firstCheckpoint(stretch)].byte
+                   : map->end;
+    }
+    int stretchAt(qint64 column) const { return int(map->checkpointAt(column) / stretchChunks); }
+
+    bool mayHold(int stretch) const
+    {
+        if (line == searcher.droppedMarkLine)
+            return true;
+        // The bytes of a match that starts in the stretch: its first character may come from
+        // a sequence that the stretch's first chunk completes.
+        const qint64 from = std::max(map->start, byteOf(stretch) - 3);
+        const qint64 to = std::min(map->end, byteOf(stretch + 1) + needleLength() - 1);
+        if (!searcher.file->read(from, to, &bytes))
+            return false;
+        const char *start = bytes.constData();
+        const char *end = start + bytes.size();
+        if (bytescan::findTextChange(start, end, false, to < map->end) != end)
+            return true; // a carriage return inside may join the needle's bytes
+        if (searcher.decodeAllHigh && !bytescan::isAscii(start, end))
+            return searcher.highAnchor.isEmpty() || searcher.highAnchor.findIn(start, end);
+        return !searcher.rawNeedle.isEmpty() && searcher.rawNeedle.findIn(start, end);
+    }
+
+    const QString &text(int stretch) const
+    {
+        if (stretch != cached) {
+            const qint64 base = columnOf(stretch);
+            const qint64 units = columnOf(stretch + 1) - base + needleLength() + 1;
+            cachedText = searcher.file->mapText(*map, firstCheckpoint(stretch), units);
+            cachedText.truncate(int(std::min<qint64>(map->length - base, INT_MAX)));
+            if (blankForNoBreakSpace)
+                cachedText.replace(QChar::Nbsp, QLatin1Char(' '));
+            cached = stretch;
+        }
+        return cachedText;
+    }
+
+    const LogSearcher &searcher;
+    std::shared_ptr<const LogFile::LineMap> map;
+    qint64 line;
+    bool blankForNoBreakSpace;
+    int stretches;
+    mutable QByteArray bytes;
+    mutable int cached = -1;
+    mutable QString cachedText;
+};
+
 // Walks the line starts of the snapshot forwards, a block of the index at a time.
 class LogSearcher::Lines
 {
@@ -655,8 +783,24 @@ QString LogSearcher::decodedText(qint64 line, const Window &window, const char *
     return file->decode(bytes, start, start + size, terminated);
 }
 
+bool LogSearcher::isLongOutside(qint64 line, const Window &window) const
+{
+    const qint64 start = index.byteOffset(line);
+    const qint64 end = lineEnd(line);
+    return file->isUtf8() && end - start > LogFile::longLineBytes &&
+           !(start >= window.start && end <= window.dataEnd && !window.buffer.isEmpty());
+}
+
 int LogSearcher::findInLine(qint64 line, const Window &window, int offset, bool backward) const
 {
+    if (isLongOutside(line, window)) {
+        const std::shared_ptr<const LogFile::LineMap> map = file->lineMap(line, snapshot);
+        if (!map)
+            return -1;
+        const LongLine text(*this, map, line, true);
+        return findInBlock(text, offset == fromLast ? text.length() - 1 : offset, backward,
+                           wholeWords);
+    }
     QByteArray storage;
     const char *bytes = nullptr;
     qint64 size = 0;
@@ -675,6 +819,10 @@ int LogSearcher::findInLine(qint64 line, const Window &window, int offset, bool 
 
 QVector<int> LogSearcher::findAllInLine(qint64 line, const Window &window) const
 {
+    if (isLongOutside(line, window)) {
+        const std::shared_ptr<const LogFile::LineMap> map = file->lineMap(line, snapshot);
+        return map ? findAllInBlock(LongLine(*this, map, line, false)) : QVector<int>();
+    }
     QByteArray storage;
     const char *bytes = nullptr;
     qint64 size = 0;

@@ -59,6 +59,7 @@ public:
 private:
     struct Window;
     class Lines;
+    class LongLine;
     struct Batches;
     struct Span {
         qint64 first;
@@ -99,6 +100,9 @@ private:
     bool lineBytes(qint64 line, const Window &window, QByteArray *storage, const char **bytes,
                    qint64 *size) const;
     bool isPlain(qint64 line, const char *bytes, qint64 size) const;
+    // Whether a line is searched through its map: a long line of a UTF-8 file that the window
+    // does not hold.
+    bool isLongOutside(qint64 line, const Window &window) const;
     QString decodedText(qint64 line, const Window &window, const char *bytes, qint64 size) const;
     // The column of the match in a line searched from `offset` (fromLast: its last character).
     static constexpr int fromLast = -2;

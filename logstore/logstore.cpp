@@ -192,6 +192,18 @@ QStringList LogStore::lineTexts(qint64 first, qint64 count) const
     return state->file->lineTexts(first, count, state->snapshot);
 }
 
+QString LogStore::lineSlice(qint64 line, qint64 column, qint64 count) const
+{
+    return state->file ? state->file->lineSlice(line, column, count, state->snapshot) : QString();
+}
+
+QStringList LogStore::lineHeads(qint64 first, qint64 count, qint64 limit) const
+{
+    if (!state->file)
+        return first == 0 && count > 0 ? QStringList(QString()) : QStringList();
+    return state->file->lineHeads(first, count, limit, state->snapshot);
+}
+
 qint64 LogStore::linePosition(qint64 line) const
 {
     if (!state->file || line < 0 || line >= state->snapshot.lineCount)
@@ -254,20 +266,42 @@ LineSource::LineReader LogStore::concurrentReader() const
         count = std::min(count, snapshot.lineCount - first);
         if (first < 0 || count <= 0)
             return lines;
-        const qint64 from = file->index.byteOffset(first);
-        const qint64 to = file->lineEnd(first + count - 1, snapshot);
         lines.starts.reserve(int(count) + 1);
-        // In one read where the bytes are the text's UTF-8, else line by line through the text.
-        if (file->isUtf8() && to - from <= LogFile::batchBytes &&
-            file->read(from, to, &lines.bytes)) {
-            for (qint64 line = first; line < first + count; ++line)
-                lines.starts.append(int(file->index.byteOffset(line) - from));
-        } else {
-            lines.bytes.clear();
-            for (const QString &text : file->lineTexts(first, count, snapshot)) {
+        if (!file->isUtf8()) {
+            // Through the text, each line cut as a long one is below.
+            for (const QString &text :
+                 file->lineHeads(first, count, LogFile::longLineBytes, snapshot)) {
                 lines.starts.append(lines.bytes.size());
                 lines.bytes += text.toUtf8() + '\n';
             }
+            lines.starts.append(lines.bytes.size());
+            return lines;
+        }
+        // Where the bytes are the text's UTF-8: runs of lines in one read each; a long line
+        // only its first longLineBytes, without its line break.
+        std::vector<qint64> ends(size_t(count) + 1);
+        const int known = int(std::min(count + 1, snapshot.indexCount - first));
+        file->index.read(first, known, ends.data(), nullptr);
+        if (known == count)
+            ends[size_t(count)] = snapshot.endByte;
+        QByteArray bytes;
+        for (qint64 i = 0; i < count;) {
+            qint64 next = i;
+            while (next < count &&
+                   ends[size_t(next + 1)] - ends[size_t(next)] <= LogFile::longLineBytes &&
+                   ends[size_t(next + 1)] - ends[size_t(i)] <= LogFile::batchBytes)
+                ++next;
+            const qint64 start = ends[size_t(i)];
+            const qint64 end = next > i ? ends[size_t(next)] : start + LogFile::longLineBytes;
+            QByteArray &into = lines.bytes.isEmpty() ? lines.bytes : bytes;
+            if (!file->read(start, end, &into))
+                return lines; // short: the file lost bytes under us
+            const int base = &into == &lines.bytes ? 0 : lines.bytes.size();
+            for (qint64 line = i; line < std::max(next, i + 1); ++line)
+                lines.starts.append(base + int(ends[size_t(line)] - start));
+            if (&into != &lines.bytes)
+                lines.bytes += bytes;
+            i = std::max(next, i + 1);
         }
         lines.starts.append(lines.bytes.size());
         return lines;
@@ -330,7 +364,7 @@ void LogStore::onFound(const QVector<LogFinding> &findings, int longestLine)
     batch.lineText = [store = QPointer<const LogStore>(this), opened = openCount](qint64 number) {
         if (!store || store->openCount != opened || number > store->lineCount())
             return QString();
-        return store->lineText(number - 1);
+        return store->shownLineText(number - 1);
     };
     emit found(batch);
 }

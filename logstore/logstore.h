@@ -56,6 +56,8 @@ public:
     qint64 lineCount() const override;
     QString lineText(qint64 line) const override;
     QStringList lineTexts(qint64 first, qint64 count) const override;
+    QString lineSlice(qint64 line, qint64 column, qint64 count) const override;
+    QStringList lineHeads(qint64 first, qint64 count, qint64 limit) const override;
     // Document position of the line's first character.
     qint64 linePosition(qint64 line) const override;
     // In UTF-16 units, without the line break.

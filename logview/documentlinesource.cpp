@@ -287,7 +287,8 @@ void DocumentLineSource::startFindAll(const QString &keyword, Qt::CaseSensitivit
         return true;
     };
     job.lineText = scan->guardedSource([doc = document](qint64 lineNumber) {
-        return doc ? doc->findBlockByNumber(int(lineNumber - 1)).text() : QString();
+        const QString text = doc ? doc->findBlockByNumber(int(lineNumber - 1)).text() : QString();
+        return LineSource::shownLineText(text, text.size());
     });
     job.ended = [this](qint64 count, bool cancelled) { emit findAllEnded(count, cancelled); };
     scan->run(std::move(job));

@@ -5,6 +5,13 @@
 
 #include <QStringList>
 
+namespace
+{
+// What is read of a line: its time stamp starts within the first 40 characters, and its
+// fraction counts to the millisecond.
+constexpr qint64 headLength = linetime::searchedCharacters + 24;
+} // namespace
+
 void LineTimes::setSource(const LineSource *source)
 {
     lines = source;
@@ -26,7 +33,7 @@ qint64 LineTimes::firstTimedLine()
     const qint64 end = qMin(count, lookedThrough + firstTimeBudget);
     constexpr qint64 batch = 1024;
     for (qint64 first = lookedThrough; first < end; first += batch) {
-        const QStringList texts = lines->lineTexts(first, qMin(batch, end - first));
+        const QStringList texts = lines->lineHeads(first, qMin(batch, end - first), headLength);
         for (int i = 0; i < texts.size(); ++i) {
             const qint64 time = linetime::lineTime(texts.at(i));
             if (time != linetime::none) {
@@ -52,7 +59,7 @@ qint64 LineTimes::timedLineAtOrAbove(qint64 line, qint64 floor, qint64 *time) co
     qint64 batch = 4;
     for (qint64 last = line; last > floor; batch = qMin<qint64>(batch * 8, 4096)) {
         const qint64 first = qMax(floor + 1, last - batch + 1);
-        const QStringList texts = lines->lineTexts(first, last - first + 1);
+        const QStringList texts = lines->lineHeads(first, last - first + 1, headLength);
         for (int i = texts.size() - 1; i >= 0; --i) {
             const qint64 found = linetime::lineTime(texts.at(i));
             if (found != linetime::none) {

@@ -156,19 +156,25 @@ void LogViewController::emitDetails()
     const qint64 first = rows.isEmpty() ? selected : rows.first().line;
     const qint64 last = rows.isEmpty() ? selected : rows.last().line;
     const LineSource *source = lines;
-    const auto read = [source](int line) { return source->lineText(line).left(decodedLineLimit); };
-    emit visualizeLineSelected(selectedLineDetails(read, int(qMax<qint64>(1, count)), int(selected),
-                                                   int(first), int(last), decodeMode));
+    const auto read = [source](int line) {
+        return source->lineSlice(line, 0, LineSource::shownLineLimit);
+    };
+    QString details = selectedLineDetails(read, int(qMax<qint64>(1, count)), int(selected),
+                                          int(first), int(last), decodeMode);
+    // A line that shows as its own text says so when it is cut.
+    const qint64 length = selected >= 0 && selected < count ? lines->lineLength(selected) : 0;
+    if (length > LineSource::shownLineLimit &&
+        details == plainDetailsLine(selected + 1, read(int(selected))))
+        details =
+            plainDetailsLine(selected + 1, LineSource::shownLineText(read(int(selected)), length));
+    emit visualizeLineSelected(details);
 }
 
 QStringList LogViewController::rowTexts(const QVector<VisibleRow> &rows) const
 {
     if (rows.isEmpty() || !lines)
         return {};
-    QStringList texts = lines->lineTexts(rows.first().line, rows.size());
-    for (QString &text : texts)
-        text.truncate(decodedLineLimit);
-    return texts;
+    return lines->lineHeads(rows.first().line, rows.size(), decodedLineLimit);
 }
 
 void LogViewController::selectAll()
@@ -195,12 +201,12 @@ QString LogViewController::selectedText() const
     const TextPosition to = qMax(anchor, caret);
     QString text;
     if (from.line == to.line) {
-        text = lines->lineText(from.line).mid(from.column, to.column - from.column);
+        text = lines->lineSlice(from.line, from.column, to.column - from.column);
     } else {
         // One string of the final size, filled a few thousand lines at a time: the lines of a
         // large selection never exist as separate strings all at once.
         text.reserve(int(qMin<qint64>(lines->positionOf(to) - lines->positionOf(from), INT_MAX)));
-        text += lines->lineText(from.line).mid(from.column);
+        text += lines->lineSlice(from.line, from.column, INT_MAX);
         constexpr qint64 piece = 4096;
         for (qint64 line = from.line + 1; line < to.line; line += piece) {
             for (const QString &lineText : lines->lineTexts(line, qMin(piece, to.line - line))) {
@@ -209,7 +215,7 @@ QString LogViewController::selectedText() const
             }
         }
         text += QLatin1Char('\n');
-        text += lines->lineText(to.line).left(to.column);
+        text += lines->lineSlice(to.line, 0, to.column);
     }
     // As the document's plain text gives it.
     text.replace(QChar::Nbsp, QLatin1Char(' '));
@@ -362,10 +368,9 @@ void LogViewController::step(const QString &text, Qt::CaseSensitivity sensitivit
             TextPosition before = end;
             if (endAt > 0) {
                 before = lines->positionAt(endAt - 1);
-                const QString line = lines->lineText(before.line);
-                if (before.column > 0 && before.column < line.size() &&
-                    line.at(before.column).isLowSurrogate() &&
-                    line.at(before.column - 1).isHighSurrogate())
+                const QString pair = lines->lineSlice(before.line, before.column - 1, 2);
+                if (before.column > 0 && pair.size() == 2 && pair.at(1).isLowSurrogate() &&
+                    pair.at(0).isHighSurrogate())
                     --before.column;
             }
             viewport->select(end, before, true);

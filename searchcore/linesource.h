@@ -27,6 +27,19 @@ public:
     virtual qint64 lineCount() const = 0;
     virtual QString lineText(qint64 line) const = 0;
     virtual QStringList lineTexts(qint64 first, qint64 count) const;
+    // At most `count` UTF-16 units of a line from `column` on. A file store decodes only the
+    // bytes that hold them, so a line of any length costs what a short one costs.
+    virtual QString lineSlice(qint64 line, qint64 column, qint64 count) const;
+    // The texts of lines, each cut to its first `limit` units.
+    virtual QStringList lineHeads(qint64 first, qint64 count, qint64 limit) const;
+    // Of a longer line the details and a results row show only the start and a note of how
+    // much is left out: no one reads more in a row, and the ordinary view holds no longer line
+    // from a file, so that its rows and details come out whole.
+    static constexpr int shownLineLimit = 10000;
+    // What the details and a results row show of a line: its text, or the start of a longer
+    // one followed by " [... N more characters]".
+    QString shownLineText(qint64 line) const;
+    static QString shownLineText(const QString &head, qint64 length);
     virtual qint64 lineLength(qint64 line) const = 0;
     // The position of the line's first character.
     virtual qint64 linePosition(qint64 line) const = 0;
@@ -42,7 +55,8 @@ public:
     virtual qint64 longestLineLength() const = 0;
 
     // Lines as UTF-8 bytes, read together: line i is bytes [starts[i], starts[i + 1]), its line
-    // break included where it has one.
+    // break included where it has one. A line over 64 KiB may come cut to its first 64 KiB,
+    // without its line break: the passes that read lines so look at their start only.
     struct Utf8Lines {
         QByteArray bytes;
         QVector<int> starts;

@@ -485,8 +485,10 @@ ParameterHistoryWindow *Field::openParameterHistory()
     // The window reads the panel's log as long as both are there; a log that grows adds rows,
     // any other change of it starts the history anew.
     const QPointer<LineSource> lines = shown->controller()->source();
+    // Of a long line it reads the start, as the strip decodes it.
     const auto reader = [lines](qint64 first, qint64 count) {
-        return lines ? lines->lineTexts(first, count) : QStringList();
+        return lines ? lines->lineHeads(first, count, LogViewController::decodedLineLimit)
+                     : QStringList();
     };
     window->scan(reader, lines->lineCount());
     connect(lines, &LineSource::changed, window, [window, lines, reader, counted = lines->lineCount()]() mutable {

@@ -75,24 +75,14 @@ private:
 };
 
 // One line as it is laid out on screen: all of it when short, else the stretch around the
-// columns in view, placed at the fixed advance of the columns before it.
+// columns in view (`shown`, from column `first` on), placed at the fixed advance of the columns
+// before it.
 class LargeLogView::Layout
 {
 public:
-    Layout(const QString &text, const QFont &font, qreal charWidth, int fromX, int width)
-        : charWidth(qMax<qreal>(1, charWidth))
+    Layout(const QString &shown, int first, const QFont &font, qreal charWidth)
+        : first(first), charWidth(qMax<qreal>(1, charWidth))
     {
-        QString shown = text;
-        if (text.size() > wholeLayoutLimit) {
-            first = qBound(0, int(fromX / this->charWidth) - layoutSlack, text.size());
-            if (first > 0 && text.at(first).isLowSurrogate())
-                --first;
-            int last = qMin(text.size(), first + int(width / this->charWidth) + 2 * layoutSlack);
-            if (last < text.size() && last > 0 && text.at(last).isLowSurrogate())
-                ++last;
-            shown = text.mid(first, last - first);
-            shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        }
         layout = std::make_unique<QTextLayout>(shown, font);
         QTextOption option;
         option.setWrapMode(QTextOption::NoWrap);
@@ -116,10 +106,14 @@ public:
         return offset() + line.cursorToX(local);
     }
 
+    // The nearest column to x; past the laid out stretch, at the fixed advance.
     int column(qreal x) const
     {
         if (x < offset())
-            return qMax(0, int(x / charWidth));
+            return qMax(0, qRound(x / charWidth));
+        const qreal end = offset() + line.naturalTextWidth();
+        if (x > end)
+            return first + line.textLength() + qRound((x - end) / charWidth);
         return first + line.xToCursor(x - offset());
     }
 
@@ -271,9 +265,10 @@ void LargeLogView::moveCursorToEnd()
     endPending = lines->isLoading();
 }
 
-QString LargeLogView::lineText(qint64 line) const
+QString LargeLogView::lineSlice(qint64 line, int column, int count) const
 {
-    return line >= 0 && line < lines->lineCount() ? lines->lineText(line) : QString();
+    return line >= 0 && line < lines->lineCount() ? lines->lineSlice(line, column, count)
+                                                  : QString();
 }
 
 int LargeLogView::lineLength(qint64 line) const
@@ -426,9 +421,26 @@ QVector<VisibleRow> LargeLogView::rowsWithin(int height) const
     return rows;
 }
 
-LargeLogView::Layout LargeLogView::layoutOf(const QString &text) const
+LargeLogView::Layout LargeLogView::layoutOf(qint64 line, const QString &text) const
 {
-    return Layout(text, font(), charWidth(), horizontalScrollBar()->value(), viewport()->width());
+    const int length = lineLength(line);
+    if (length <= wholeLayoutLimit)
+        return Layout(text.isNull() ? lineSlice(line, 0, length) : text, 0, font(), charWidth());
+    // Of a long line only the columns around the screen are read and laid out.
+    const qreal width = qMax<qreal>(1, charWidth());
+    const int span = int(viewport()->width() / width) + 2 * layoutSlack;
+    int first = qBound(0, int(horizontalScrollBar()->value() / width) - layoutSlack, length);
+    const int readFrom = qMax(0, first - 1);
+    const QString part = lineSlice(line, readFrom, first + span + 1 - readFrom);
+    const auto at = [&](int column) { return part.at(column - readFrom); };
+    if (first > 0 && first < readFrom + part.size() && at(first).isLowSurrogate())
+        --first;
+    int last = qMin(length, first + span);
+    if (last < length && last > 0 && last < readFrom + part.size() && at(last).isLowSurrogate())
+        ++last;
+    QString shown = part.mid(first - readFrom, last - first);
+    shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return Layout(shown, first, font(), charWidth());
 }
 
 void LargeLogView::paintEvent(QPaintEvent *)
@@ -446,18 +458,20 @@ void LargeLogView::paintEvent(QPaintEvent *)
     selectedFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
 
     const QVector<VisibleRow> rows = visibleRows();
+    // Short lines are read together; a long one is read in part, by its layout.
     const QStringList texts =
-        rows.isEmpty() ? QStringList() : lines->lineTexts(rows.first().line, rows.size());
+        rows.isEmpty() ? QStringList()
+                       : lines->lineHeads(rows.first().line, rows.size(), wholeLayoutLimit + 1);
     painter.setPen(palette().color(QPalette::Text));
     for (int i = 0; i < rows.size() && i < texts.size(); ++i) {
         const VisibleRow &row = rows.at(i);
         if (row.line == logView->selectedLine())
             painter.fillRect(0, row.top, viewport()->width(), height, currentLineColor);
-        const Layout layout = layoutOf(texts.at(i));
+        const Layout layout = layoutOf(row.line, texts.at(i));
         QVector<QTextLayout::FormatRange> selections;
         if (from.line <= row.line && row.line <= to.line && from != to) {
             const int start = row.line == from.line ? from.column : 0;
-            const int end = row.line == to.line ? to.column : texts.at(i).size() + 1;
+            const int end = row.line == to.line ? to.column : lineLength(row.line) + 1;
             QTextLayout::FormatRange range;
             range.start = qMax(0, start - layout.firstColumn());
             range.length = qMax(0, end - layout.firstColumn() - range.start);
@@ -504,13 +518,12 @@ void LargeLogView::paintMarks()
 
 TextPosition LargeLogView::atX(qint64 line, qreal x) const
 {
-    const QString text = lineText(line);
-    return {line, qBound(0, layoutOf(text).column(x), int(text.size()))};
+    return {line, qBound(0, layoutOf(line).column(x), lineLength(line))};
 }
 
 qreal LargeLogView::xOf(const TextPosition &at) const
 {
-    return layoutOf(lineText(at.line)).x(at.column);
+    return layoutOf(at.line).x(at.column);
 }
 
 TextPosition LargeLogView::positionAt(const QPoint &point) const
@@ -525,9 +538,11 @@ TextPosition LargeLogView::positionAt(const QPoint &point) const
 TextPosition LargeLogView::stepLeft(const TextPosition &at) const
 {
     if (at.column > 0) {
-        const QString text = lineText(at.line);
-        int column = qMin(at.column, text.size()) - 1;
-        if (column > 0 && text.at(column).isLowSurrogate() && text.at(column - 1).isHighSurrogate())
+        int column = qMin(at.column, lineLength(at.line)) - 1;
+        // The two characters before the caret: a surrogate pair is passed whole.
+        const QString pair = lineSlice(at.line, column - 1, 2);
+        if (column > 0 && pair.size() == 2 && pair.at(1).isLowSurrogate() &&
+            pair.at(0).isHighSurrogate())
             --column;
         return {at.line, column};
     }
@@ -538,10 +553,11 @@ TextPosition LargeLogView::stepLeft(const TextPosition &at) const
 
 TextPosition LargeLogView::stepRight(const TextPosition &at) const
 {
-    const QString text = lineText(at.line);
-    if (at.column < text.size()) {
+    const int length = lineLength(at.line);
+    if (at.column < length) {
         int column = at.column + 1;
-        if (column < text.size() && text.at(column).isLowSurrogate())
+        const QString next = column < length ? lineSlice(at.line, column, 1) : QString();
+        if (!next.isEmpty() && next.at(0).isLowSurrogate())
             ++column;
         return {at.line, column};
     }
@@ -602,6 +618,11 @@ void LargeLogView::ensureCaretVisible()
     } else if (line < first) {
         scrollToLine(line);
     }
+    revealCaretSideways();
+}
+
+void LargeLogView::revealCaretSideways()
+{
     QScrollBar *horizontal = horizontalScrollBar();
     const int x = documentMargin + qRound(xOf(caret)) - horizontal->value();
     if (x < 0 || x > viewport()->width() - 1)
@@ -669,6 +690,7 @@ void LargeLogView::pageUpDown(bool down, bool keepAnchor)
     preferredX = x;
     pageY = keptY;
     pageYValid = true;
+    revealCaretSideways();
     viewport()->update();
     logView->caretMoved();
 }
@@ -724,8 +746,7 @@ void LargeLogView::keyPressEvent(QKeyEvent *event)
         moveCaret(control ? TextPosition() : TextPosition{caret.line, 0}, extend);
         break;
     case Qt::Key_End:
-        moveCaret(control ? lines->endPosition()
-                          : TextPosition{caret.line, lineLength(caret.line)},
+        moveCaret(control ? lines->endPosition() : TextPosition{caret.line, lineLength(caret.line)},
                   extend);
         break;
     default:
@@ -756,14 +777,29 @@ void LargeLogView::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const TextPosition at = positionAt(event->pos());
-    const QString text = lineText(at.line);
-    int from = qMin(at.column, text.size());
+    const int length = lineLength(at.line);
+    int from = qMin(at.column, length);
     int to = from;
-    while (from > 0 && isWordCharacter(text.at(from - 1)))
-        --from;
-    while (to < text.size() && isWordCharacter(text.at(to)))
-        ++to;
-    if (from == to && to < text.size())
+    // The word is read a stretch at a time, as far as it goes.
+    constexpr int stretch = 256;
+    for (bool more = true; more && from > 0;) {
+        const int start = qMax(0, from - stretch);
+        const QString text = lineSlice(at.line, start, from - start);
+        int i = text.size();
+        while (i > 0 && isWordCharacter(text.at(i - 1)))
+            --i;
+        more = i == 0 && start > 0 && !text.isEmpty();
+        from = start + i;
+    }
+    for (bool more = true; more && to < length;) {
+        const QString text = lineSlice(at.line, to, stretch);
+        int i = 0;
+        while (i < text.size() && isWordCharacter(text.at(i)))
+            ++i;
+        more = i == text.size() && !text.isEmpty();
+        to += i;
+    }
+    if (from == to && to < length)
         ++to;
     select({at.line, from}, {at.line, to}, true);
 }

@@ -105,8 +105,10 @@ private:
     int rowHeight(qint64 line) const;
     qint64 lastFirstLine() const;
     qreal charWidth() const;
-    Layout layoutOf(const QString &text) const;
-    QString lineText(qint64 line) const;
+    // The layout of a line on screen; `text`, when given, is the line's whole text (a short
+    // line's).
+    Layout layoutOf(qint64 line, const QString &text = QString()) const;
+    QString lineSlice(qint64 line, int column, int count) const;
     int lineLength(qint64 line) const;
     TextPosition positionAt(const QPoint &point) const;
     TextPosition stepLeft(const TextPosition &at) const;
@@ -115,6 +117,8 @@ private:
     qreal xOf(const TextPosition &at) const;
     void moveCaret(const TextPosition &to, bool keepAnchor, bool keepX = false);
     void ensureCaretVisible();
+    // Sideways, a caret out of view is centred.
+    void revealCaretSideways();
     void pageUpDown(bool down, bool keepAnchor);
     QVector<VisibleRow> rowsWithin(int height) const;
 

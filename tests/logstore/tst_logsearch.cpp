@@ -366,6 +366,17 @@ private slots:
         QTest::newRow("a line above ASCII longer than a window")
             << QByteArray("\xC3\xA9").repeated(600000) + "[Comm]\xC3\xA9[Comm]\n[Comm]"
             << "[Comm]";
+        // Longer than a window, so read a stretch at a time through the line's map.
+        static const char piece[] = "ab\xC3\xA9 [Comm] \xFF\xE2\x82 [Co\rmm] x\xC2\xA0z "
+                                    "\xF0\x9F\x98\x80[comm]\xE2\x84\xAA x z \0\xC3";
+        const QByteArray awkward = QByteArray(piece, sizeof piece - 1).repeated(window / 40);
+        QTest::newRow("a long line with awkward bytes") << "a\n" + awkward + "\r\nb"
+                                                        << "[Comm]";
+        QTest::newRow("a long line, a blank or a no-break space") << awkward << "x z";
+        QTest::newRow("a long line, matches apart")
+            << QByteArray(window - 7, 'x') + "\xC3\xA9[Comm]" + QByteArray(window, 'x') +
+                   "[Comm]\xC3\xA9" + QByteArray(300000, 'x')
+            << "[comm]";
         QTest::newRow("Kelvin signs")
             << QByteArray("k \xE2\x84\xAA K\nkk\n").repeated(20000) << "K";
         // Fixed-length lines put matches next to where the spans of 4 MiB end.

@@ -17,6 +17,12 @@ QByteArray xs(int count)
     return QByteArray(count, 'x');
 }
 
+// `count` bytes of text with characters above ASCII.
+QByteArray aboveAscii(int count)
+{
+    return QByteArray("a\xC3\xA9\xE2\x82\xAC").repeated(count / 6 + 1).left(count);
+}
+
 QByteArray utf16(const QString &text, bool bigEndian = false)
 {
     QByteArray bytes;
@@ -184,6 +190,67 @@ private slots:
         QVERIFY(!store.isIndexing());
         QCOMPARE(store.fileSize(), qint64(bytes.size()));
         compareWithReference(store, path);
+    }
+
+    // A long line is read in parts through its map: each part is what decoding the whole line
+    // gives, wherever the map's checkpoints fall among awkward bytes.
+    void slicesOfLongLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const int chunk = 16384;
+        const QByteArray mixed = "[Comm] caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 x";
+        QTest::newRow("characters across chunks") << xs(5) + mixed.repeated(9000) + "\nend";
+        QTest::newRow("invalid UTF-8")
+            << (mixed + "\xFF\xE2\x82 \xC3\xF0\x9F\x98\xED\xA0\x80\xC0\xAF").repeated(5000);
+        QTest::newRow("sequence cut at a chunk's end")
+            << "a\n" + xs(chunk - 3) + "\xE2\x82" + xs(chunk - 1) + "\xF0\x9F" + xs(90000) + "\n";
+        QTest::newRow("NUL bytes, CRs inside, CRLF end")
+            << QByteArray("ab\0\0c\r\rd\xC3\xA9", 10).repeated(20000) + "\r\n";
+        QTest::newRow("byte-order marks and noncharacters")
+            << ("\xEF\xBB\xBF" + xs(chunk - 4) + "\xEF\xBF\xBE\xEF\xB7\xA0").repeated(6);
+        // More long lines than the store keeps maps of: the first are mapped again.
+        QTest::newRow("many long lines") << (mixed.repeated(2000) + "\r\n").repeated(6);
+        QTest::newRow("UTF-16") << "\xFF\xFE" +
+                                       utf16(QStringLiteral("a\u00E9\r\U0001F600").repeated(40000));
+        QRandomGenerator random(20240612);
+        // Without the line ends and separators of the random pieces: a few long lines.
+        QTest::newRow("random") << randomLog(random, 400000)
+                                       .replace('\n', 'n')
+                                       .replace("\xE2\x80\xA9", "p")
+                                       .replace("\xEF\xB7\x90", "q");
+    }
+
+    void slicesOfLongLines()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = logs.write(bytes);
+        LogStore store;
+        QVERIFY(openAndWait(store, path));
+        QRandomGenerator random(7);
+        for (int round = 0; round < 2; ++round) {
+            for (qint64 line = 0; line < store.lineCount(); ++line) {
+                const QString text = store.lineText(line);
+                QCOMPARE(store.lineLength(line), qint64(text.size()));
+                QCOMPARE(store.lineHeads(line, 1, 5000), QStringList(text.left(5000)));
+                const int length = int(text.size());
+                QList<int> columns = {0, 1, 16383, 16385, length / 2, length - 1};
+                for (int i = 0; i < 20; ++i)
+                    columns << random.bounded(length + 1);
+                for (const int column : columns) {
+                    for (const int count : {1, 2, 300, 40000}) {
+                        QCOMPARE(store.lineSlice(line, column, count), text.mid(column, count));
+                    }
+                }
+            }
+            // A followed line that grows is mapped anew.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append) && file.write(aboveAscii(200)) > 0);
+            file.close();
+            QSignalSpy finished(&store, &LogStore::finished);
+            if (store.refresh() != LogStore::Refresh::Indexing)
+                break;
+            QVERIFY(finished.wait(60000));
+        }
     }
 
     void signalsWhileIndexing()

@@ -510,6 +510,13 @@ private slots:
             << numberedLines(5) + longLine + numberedLines(5)
             << QStringList{"key Ctrl+Home", "step next text needle", "key Home",
                            "step previous text needle", "key End"};
+        // Longer than the large view lays out whole, as long as the ordinary view holds.
+        const QByteArray wide = "caf\xC3\xA9 word_" + QByteArray(5, 'x') + " ";
+        QTest::newRow("keys along a long line")
+            << numberedLines(3) + wide.repeated(9900 / 16) + '\n' + numberedLines(3)
+            << QStringList{"key Ctrl+Home", "key Down",   "key Down",   "key Down", "key End",
+                           "key Left",      "key Up",     "key Down",   "key Home", "key Right",
+                           "key Shift+End", "key Ctrl+C", "key PgDown", "key Up"};
         QTest::newRow("going to a finding far down and back up")
             << numbered << QStringList{"goto 250", "goto 3", "goto 300", "goto 151"};
         QTest::newRow("next and previous error, go to a line or a time")
@@ -685,6 +692,29 @@ private slots:
         SearchResultsList *list = pane->resultsList();
         const QString summary = list->index(list->count() - 1).data().toString();
         QVERIFY2(summary.startsWith(QStringLiteral("Summary: Cancelled after ")), qPrintable(summary));
+    }
+
+    // Only the large view opens a line over 10,000 characters: its details and its results row
+    // show the start of it and say how much is left out.
+    void hugeLineIsCut()
+    {
+        const QByteArray huge = "[Warn] start " + QByteArray(30000, 'x') + " end";
+        Field *field = show(true, writeLog("first\n" + huge + "\n"));
+        QVERIFY(field);
+        act(field, QStringLiteral("key Down"));
+        const QString more = QStringLiteral(" [... %1 more characters]")
+                                 .arg(huge.size() - LineSource::shownLineLimit);
+        QTRY_VERIFY(details(field).endsWith(more));
+        QCOMPARE(details(field),
+                 QStringLiteral("Line 2: ") + huge.left(LineSource::shownLineLimit) + more);
+        SearchResultWindow *pane = window->searchResultWindow();
+        field->logView()->findAll(QStringLiteral("end"), Qt::CaseSensitive);
+        QTRY_VERIFY(!pane->isSearchRunning());
+        SearchResultsList *list = pane->resultsList();
+        QCOMPARE(list->count(), 3); // the header, the row, the summary
+        const QString row = list->index(1).data().toString();
+        QVERIFY2(row.startsWith(QStringLiteral("    Line 2: [Warn] start")) && row.endsWith(more),
+                 qPrintable(row.right(80)));
     }
 
     void sliderSpansTheShownView_data()

@@ -149,6 +149,35 @@ private slots:
         }
     }
 
+    // Caret keys along a line that the large view reads in parts, with surrogate pairs: the
+    // caret and the selection land where the ordinary view puts them.
+    void caretKeysAlongALongLine_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("over pairs from the start")
+            << QStringList{"Right", "Right", "Right", "Left", "Left", "Left"};
+        QTest::newRow("to the end and back") << QStringList{"End", "Left", "Left", "Right", "Home"};
+        QTest::newRow("selecting to the end")
+            << QStringList{"Right", "Shift+End", "Shift+Left", "Left", "Shift+Home"};
+    }
+
+    void caretKeysAlongALongLine()
+    {
+        QFETCH(QStringList, keys);
+        const QByteArray line = QByteArray("\xF0\x9F\x98\x80word \xC3\xA9 ").repeated(7000);
+        QVERIFY(load("short\n" + line + "\xF0\x9F\x98\x80\nend\n"));
+        QTextCursor cursor(edit->document()->findBlockByNumber(1));
+        edit->setTextCursor(cursor);
+        large->select({1, 0}, {1, 0}, true);
+        for (const QString &key : keys) {
+            for (QWidget *view :
+                 {static_cast<QWidget *>(edit.get()), static_cast<QWidget *>(large.get())})
+                QTest::keySequence(view, QKeySequence::fromString(key));
+            QCOMPARE(position(large->caretPosition()), qint64(edit->textCursor().position()));
+            QCOMPARE(position(large->anchorPosition()), qint64(edit->textCursor().anchor()));
+        }
+    }
+
     void typingLeavesALargeLogAlone()
     {
         QVERIFY(load("line1\nline 2\n"));
