@@ -35,6 +35,12 @@ inline bool writeLog(const QString &path, int lines, quint32 randomSeed)
     return false;
 }
 
+// A size a benchmark takes from the environment variable `name` when it is set.
+inline int sizeFromEnvironment(const char *name, int fallback)
+{
+    return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
+}
+
 // Keeps the settings a benchmark reads and writes (and those of its children) in `folder`,
 // away from the user's own.
 inline void keepSettingsIn(const QString &folder)

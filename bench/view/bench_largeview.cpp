@@ -23,9 +23,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QTemporaryDir dir;
     keepSettingsIn(dir.filePath(QStringLiteral("config")));
-    const int lines = qEnvironmentVariableIsSet("TELVANE_BENCH_LINES")
-                          ? qEnvironmentVariableIntValue("TELVANE_BENCH_LINES")
-                          : 10000000;
+    const int lines = sizeFromEnvironment("TELVANE_BENCH_LINES", 10000000);
     const QString path = dir.filePath(QStringLiteral("huge.log"));
     if (!writeLog(path, lines, 3))
         return 1;

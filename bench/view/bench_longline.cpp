@@ -192,10 +192,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QTemporaryDir dir;
     keepSettingsIn(dir.filePath(QStringLiteral("config")));
-    const qint64 size = qint64(qEnvironmentVariableIsSet("TELVANE_BENCH_MB")
-                                   ? qEnvironmentVariableIntValue("TELVANE_BENCH_MB")
-                                   : 50) *
-                        1000 * 1000;
+    const qint64 size = qint64(sizeFromEnvironment("TELVANE_BENCH_MB", 50)) * 1000 * 1000;
 
     LargeLogView view;
     view.resize(1200, 900);

@@ -86,9 +86,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QTemporaryDir dir;
     keepSettingsIn(dir.filePath(QStringLiteral("config")));
-    const int lines = qEnvironmentVariableIsSet("TELVANE_BENCH_LINES")
-                          ? qEnvironmentVariableIntValue("TELVANE_BENCH_LINES")
-                          : 10000000;
+    const int lines = sizeFromEnvironment("TELVANE_BENCH_LINES", 10000000);
     const QString first = dir.filePath(QStringLiteral("first.log"));
     const QString second = dir.filePath(QStringLiteral("second.log"));
     const QString small = dir.filePath(QStringLiteral("small.log"));

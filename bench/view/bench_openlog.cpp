@@ -3,9 +3,9 @@
 // floor of a bare chunked memchr pass over the file; peak memory against the same panel showing
 // a small log; and, for scale, a bare QPlainTextEdit reading the log as the ordinary view would.
 // Each case runs in its own child process, so that its peak memory is its own.
-#include "settings/applicationsettings.h"
 #include "bench/benchsupport.h"
 #include "logview/logviewcontroller.h"
+#include "settings/applicationsettings.h"
 #include "ui/field.h"
 #include "view/largelogview.h"
 #include "view/visualizedtextedit.h"
