@@ -319,8 +319,7 @@ LineMatch LogStore::find(const QString &text, Qt::CaseSensitivity sensitivity, b
     return result;
 }
 
-bool LogStore::byteRange(qint64 first, qint64 last, QString *file, qint64 *from,
-                         qint64 *to) const
+bool LogStore::byteRange(qint64 first, qint64 last, QString *file, qint64 *from, qint64 *to) const
 {
     const LogSnapshot &now = state->snapshot;
     if (!state->file || first < 0 || last < first || last >= now.lineCount)

@@ -118,8 +118,7 @@ DocumentLineSource::DocumentLineSource(QTextDocument *document, QObject *parent)
         rawText = QString();
         rawTextValid = false;
     });
-    connect(document, &QTextDocument::contentsChange, this,
-            &DocumentLineSource::followTextChange);
+    connect(document, &QTextDocument::contentsChange, this, &DocumentLineSource::followTextChange);
     // A change of the text ends a running find-all, and rows of earlier ones read nothing.
     connect(document, &QTextDocument::contentsChanged, scan, &FindAllScan::contentChanged);
     connect(document, &QTextDocument::contentsChanged, this, &LineSource::changed);
@@ -175,8 +174,7 @@ qint64 DocumentLineSource::lineAtPosition(qint64 position) const
 
 bool DocumentLineSource::containsCommMarker() const
 {
-    return document &&
-           !document->find(commMarker, 0, QTextDocument::FindCaseSensitively).isNull();
+    return document && !document->find(commMarker, 0, QTextDocument::FindCaseSensitively).isNull();
 }
 
 qint64 DocumentLineSource::longestLineLength() const

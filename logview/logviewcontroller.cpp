@@ -8,12 +8,11 @@
 #include "searchcore/searchtext.h"
 #include "settings/scopetimer.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QThreadPool>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QThreadPool>
 
 namespace
 {
@@ -230,7 +229,7 @@ void LogViewController::copy()
         return;
     if (qAbs(lines->positionOf(caret) - lines->positionOf(anchor)) > copyLimit) {
         setNote(tr("The selection is too large to copy; \"Save Selection As...\" writes it "
-                     "to a file."));
+                   "to a file."));
         return;
     }
     QGuiApplication::clipboard()->setText(selectedText());
@@ -341,8 +340,8 @@ void LogViewController::search(const SearchOptions &options)
     step(pattern.text, pattern.stepCase, pattern.wholeWords, options.searchDirection);
 }
 
-void LogViewController::step(const QString &text, Qt::CaseSensitivity sensitivity,
-                             bool wholeWords, int direction)
+void LogViewController::step(const QString &text, Qt::CaseSensitivity sensitivity, bool wholeWords,
+                             int direction)
 {
     const bool backward = direction == FindPrevious;
     if (direction == FindFromLineStart) {
@@ -368,9 +367,10 @@ void LogViewController::step(const QString &text, Qt::CaseSensitivity sensitivit
             TextPosition before = end;
             if (endAt > 0) {
                 before = lines->positionAt(endAt - 1);
-                const QString pair = lines->lineSlice(before.line, before.column - 1, 2);
-                if (before.column > 0 && pair.size() == 2 && pair.at(1).isLowSurrogate() &&
-                    pair.at(0).isHighSurrogate())
+                const QString pair = before.column > 0
+                                         ? lines->lineSlice(before.line, before.column - 1, 2)
+                                         : QString();
+                if (pair.size() == 2 && pair.at(1).isLowSurrogate() && pair.at(0).isHighSurrogate())
                     --before.column;
             }
             viewport->select(end, before, true);
@@ -434,7 +434,8 @@ QStringList LogViewController::shownLineTexts(int *selectedIndex) const
 {
     const QVector<VisibleRow> rows = viewport->visibleRows();
     const qint64 first = rows.isEmpty() ? 0 : rows.first().line;
-    *selectedIndex = selected >= first && selected < first + rows.size() ? int(selected - first) : -1;
+    *selectedIndex =
+        selected >= first && selected < first + rows.size() ? int(selected - first) : -1;
     return rowTexts(rows);
 }
 

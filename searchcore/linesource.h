@@ -81,10 +81,13 @@ public:
     // Which file the source reads (for an unpacked archive, the unpacked copy) and where lines
     // [first, last] lie in it, line breaks included; false when the source holds its text itself
     // (the document).
-    virtual bool byteRange(qint64 first, qint64 last, QString *file, qint64 *from,
-                           qint64 *to) const
+    virtual bool byteRange(qint64 first, qint64 last, QString *file, qint64 *from, qint64 *to) const
     {
-        Q_UNUSED(first) Q_UNUSED(last) Q_UNUSED(file) Q_UNUSED(from) Q_UNUSED(to)
+        Q_UNUSED(first)
+        Q_UNUSED(last)
+        Q_UNUSED(file)
+        Q_UNUSED(from)
+        Q_UNUSED(to)
         return false;
     }
 

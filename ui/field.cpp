@@ -24,11 +24,11 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitterHandle>
 #include <QTextStream>
-#include <QPointer>
 #include <QTimer>
 
 namespace
@@ -202,8 +202,7 @@ void Field::showView(bool large)
         // The form's own view serves the first log; later ones get a new one of its kind.
         VisualizedTextEdit *edit = shown ? new VisualizedTextEdit : ui->fileContents;
         edit->setObjectName(QStringLiteral("fileContents"));
-        connect(edit, &VisualizedTextEdit::textEditedByUser, this,
-                &Field::stopFollowingAfterEdit);
+        connect(edit, &VisualizedTextEdit::textEditedByUser, this, &Field::stopFollowingAfterEdit);
         view = edit;
         ui->fileContents = edit;
     }
@@ -224,8 +223,9 @@ void Field::showView(bool large)
     behaviour->setActive(active);
     view->setErrorMarksShown(!safetyFaultMode());
     view->setExtraContextActions(
-        safetyFaultMode() ? QList<QAction *>{follow}
-                          : QList<QAction *>{follow, history, saveSelection, nextError, previousError});
+        safetyFaultMode()
+            ? QList<QAction *>{follow}
+            : QList<QAction *>{follow, history, saveSelection, nextError, previousError});
     view->widget()->installEventFilter(this);
     connect(behaviour, &LogViewController::visualizeLineSelected, ui->selectedLineDetailsEdit,
             &QPlainTextEdit::setPlainText);
@@ -312,8 +312,7 @@ bool Field::isSentByMe(const QPushButton *sender) const
 
 bool Field::isSentByMe(const QObject *sender) const
 {
-    return sender && (sender == this || sender == shown->widget() ||
-                      sender == shown->controller());
+    return sender && (sender == this || sender == shown->widget() || sender == shown->controller());
 }
 
 void Field::search(const SearchOptions &options)
@@ -469,8 +468,8 @@ void Field::offerParameterHistory()
 {
     int index = -1;
     const QStringList lines = shown->controller()->shownLineTexts(&index);
-    selectedParameters = index >= 0 && !safetyFaultMode() ? parameterNumbersAt(lines, index)
-                                                          : QVector<quint32>();
+    selectedParameters =
+        index >= 0 && !safetyFaultMode() ? parameterNumbersAt(lines, index) : QVector<quint32>();
     history->setVisible(!selectedParameters.isEmpty());
 }
 
@@ -491,16 +490,17 @@ ParameterHistoryWindow *Field::openParameterHistory()
                      : QStringList();
     };
     window->scan(reader, lines->lineCount());
-    connect(lines, &LineSource::changed, window, [window, lines, reader, counted = lines->lineCount()]() mutable {
-        if (!lines)
-            return;
-        const qint64 now = lines->lineCount();
-        if (now >= counted)
-            window->setLineCount(now);
-        else
-            window->scan(reader, now);
-        counted = now;
-    });
+    connect(lines, &LineSource::changed, window,
+            [window, lines, reader, counted = lines->lineCount()]() mutable {
+                if (!lines)
+                    return;
+                const qint64 now = lines->lineCount();
+                if (now >= counted)
+                    window->setLineCount(now);
+                else
+                    window->scan(reader, now);
+                counted = now;
+            });
     connect(window, &ParameterHistoryWindow::lineRequested, this, [this](qint64 line) {
         shown->controller()->selectLine(line);
         shown->widget()->setFocus();
@@ -609,8 +609,7 @@ void Field::showLog(const QString &fileName, const QString &content, bool large,
             if (telegramLog)
                 updateVisualizedAreaSlider();
             else
-                ui->visualizedAreaWidthSlider->setValue(
-                    ui->visualizedAreaWidthSlider->minimum());
+                ui->visualizedAreaWidthSlider->setValue(ui->visualizedAreaWidthSlider->minimum());
         }
         textEdit()->setLogText(title.isEmpty() ? fileName : title, content);
     }

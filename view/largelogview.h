@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "view/logviewwidget.h"
 #include "telegram/linedetails.h"
+#include "view/logviewwidget.h"
 
 #include <QAbstractScrollArea>
 #include <QPalette>

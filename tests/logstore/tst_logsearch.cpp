@@ -125,7 +125,8 @@ QList<LogFinding> referenceFindAllInAscii(const QByteArray &bytes, const QByteAr
     for (const QByteArray &line : bytes.split('\n')) {
         ++lineNumber;
         for (int from = 0; (from = line.indexOf(keyword, from)) >= 0; from += keyword.size())
-            findings.append({lineNumber, from, int(keyword.size()), position + from + keyword.size()});
+            findings.append(
+                {lineNumber, from, int(keyword.size()), position + from + keyword.size()});
         position += line.size() + 1;
     }
     return findings;

@@ -97,7 +97,10 @@ public:
     {
         return {};
     }
-    void startFindAll(const QString &, Qt::CaseSensitivity) override { emit findAllEnded(0, false); }
+    void startFindAll(const QString &, Qt::CaseSensitivity) override
+    {
+        emit findAllEnded(0, false);
+    }
     void cancelFindAll() override {}
 };
 
@@ -125,8 +128,9 @@ public:
         for (int line = 0; line < texts.size(); ++line) {
             const int column = texts.at(line).indexOf(keyword, 0, sensitivity);
             if (column >= 0)
-                batch.findings.append(Finding{line + 1, linePosition(line) + column + keyword.size(),
-                                              column, int(keyword.size()), 0});
+                batch.findings.append(Finding{line + 1,
+                                              linePosition(line) + column + keyword.size(), column,
+                                              int(keyword.size()), 0});
         }
         batch.lineText = [this](qint64 number) { return lineText(number - 1); };
         const qint64 count = batch.findings.size();
@@ -383,7 +387,8 @@ class TestConformance : public QObject
             QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();
             QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(30, (row.top + row.bottom) / 2));
         } else if (verb == QLatin1String("dclick")) {
-            const VisibleRow row = field->view()->visibleRows().value(rest.section(' ', 0, 0).toInt());
+            const VisibleRow row =
+                field->view()->visibleRows().value(rest.section(' ', 0, 0).toInt());
             const int x = 4 + widget->fontMetrics().horizontalAdvance(
                                   QString(rest.section(' ', 1).toInt(), QLatin1Char('x')));
             QWidget *target = static_cast<QAbstractScrollArea *>(widget)->viewport();
@@ -401,9 +406,10 @@ class TestConformance : public QObject
             const QString direction = rest.section(QLatin1Char(' '), 0, 0);
             const QString mode = rest.section(QLatin1Char(' '), 1, 1);
             const QString text = rest.section(QLatin1Char(' '), 2);
-            const int searchDirection = direction == QLatin1String("next")       ? FindNext
-                                        : direction == QLatin1String("previous") ? FindPrevious
-                                                                                 : FindFromLineStart;
+            const int searchDirection = direction == QLatin1String("next") ? FindNext
+                                        : direction == QLatin1String("previous")
+                                            ? FindPrevious
+                                            : FindFromLineStart;
             const int searchMode = mode == QLatin1String("text")   ? PlainText
                                    : mode == QLatin1String("case") ? PlainTextMatchCase
                                    : mode == QLatin1String("hex")  ? BinaryData
@@ -472,36 +478,28 @@ private slots:
 
         const QByteArray numbered = numberedLines(300);
         QTest::newRow("page down from line 8, twice, back, extending")
-            << numbered
-            << QStringList{"key Ctrl+Home", "click 7",        "key PgDown",
-                           "key PgDown",    "key PgUp",       "key Shift+PgDown",
-                           "key Ctrl+End",  "key PgUp",       "key PgUp"};
+            << numbered << QStringList{"key Ctrl+Home", "click 7",  "key PgDown",
+                                       "key PgDown",    "key PgUp", "key Shift+PgDown",
+                                       "key Ctrl+End",  "key PgUp", "key PgUp"};
         QTest::newRow("arrows keep the column over short lines")
             << QByteArray("a long first line of text\nab\n\nanother long line of text\n")
-            << QStringList{"key Ctrl+Home", "key End", "key Down", "key Down", "key Down",
-                           "key Up", "key Left", "key Shift+Home", "key Right"};
+            << QStringList{"key Ctrl+Home", "key End",  "key Down",       "key Down", "key Down",
+                           "key Up",        "key Left", "key Shift+Home", "key Right"};
         QTest::newRow("select all keeps the selected line and its details")
             << numbered
             << QStringList{"key Ctrl+Home", "click 3", "key Ctrl+A", "key Ctrl+C", "key Down"};
         QTest::newRow("mouse: words, extending, side areas, copy")
             << QByteArray("alpha beta\ngamma delta_x\n[Comm] Sent [01 02]\nlast\n")
-            << QStringList{"dclick 0 7",   "key Ctrl+C",   "click 0",         "key Shift+Down",
-                           "key Shift+Right", "key Ctrl+C", "dclick 1 9",   "key Ctrl+C",
-                           "press gutter 2", "press strip 3", "key Shift+Up", "key Ctrl+C"};
+            << QStringList{"dclick 0 7",      "key Ctrl+C",    "click 0",      "key Shift+Down",
+                           "key Shift+Right", "key Ctrl+C",    "dclick 1 9",   "key Ctrl+C",
+                           "press gutter 2",  "press strip 3", "key Shift+Up", "key Ctrl+C"};
         QTest::newRow("steps in the three modes, with wrap-around")
             << QByteArray("x Motor 1 [Comm] [01 03 E8 00]\nmotor\nMotor Motor\nplain\n")
-            << QStringList{"key Ctrl+Home",
-                           "step next text motor",
-                           "step next text motor",
-                           "step next text motor",
-                           "step next text motor",
-                           "step previous text motor",
-                           "step next case Motor",
-                           "step previous case Motor",
-                           "step next hex Motor",
-                           "step next param 1000",
-                           "step linestart text motor",
-                           "step next text absent"};
+            << QStringList{
+                   "key Ctrl+Home",        "step next text motor",      "step next text motor",
+                   "step next text motor", "step next text motor",      "step previous text motor",
+                   "step next case Motor", "step previous case Motor",  "step next hex Motor",
+                   "step next param 1000", "step linestart text motor", "step next text absent"};
         QTest::newRow("a match on a short line does not scroll sideways")
             << numberedLines(100, "2020-12-16 10:54:21.021 [Comm] Sent [4D 6F 74 6F 72 00]")
             << QStringList{"key Ctrl+Home", "step next hex Motor", "step next hex Motor"};
@@ -525,7 +523,7 @@ private slots:
                            "key F8", "go 10:00:04.5", "go 2020-12-16 09:00:00", "key Down"};
         QTest::newRow("strip rows at the screen's edges")
             << generatedLog(400, 7)
-            << QStringList{"key Ctrl+Home", "key PgDown", "key PgDown", "key Down",
+            << QStringList{"key Ctrl+Home", "key PgDown", "key PgDown",   "key Down",
                            "key Down",      "key PgDown", "key Ctrl+End", "key PgUp"};
     }
 
@@ -541,8 +539,9 @@ private slots:
         for (int i = 0; i < ordinary.size(); ++i) {
             const QString what = i == 0 ? QStringLiteral("at open") : actions.at(i - 1);
             const QString differences = ordinary.at(i).differences(large.at(i));
-            QVERIFY2(differences.isEmpty(),
-                     qPrintable(QStringLiteral("after %1 (#%2): %3").arg(what).arg(i).arg(differences)));
+            QVERIFY2(
+                differences.isEmpty(),
+                qPrintable(QStringLiteral("after %1 (#%2): %3").arg(what).arg(i).arg(differences)));
         }
     }
 
@@ -575,14 +574,14 @@ private slots:
         QCoreApplication::processEvents();
         LogViewWidget *view = field->view();
         QVERIFY(view->anchorPosition() != view->caretPosition());
-        const QRect viewport = static_cast<QAbstractScrollArea *>(view->widget())->viewport()->rect();
+        const QRect viewport =
+            static_cast<QAbstractScrollArea *>(view->widget())->viewport()->rect();
         const QRect end = view->caretRect();
-        QVERIFY2(viewport.contains(end.topLeft()), qPrintable(QStringLiteral("caret at %1,%2")
-                                                                  .arg(end.x())
-                                                                  .arg(end.y())));
+        QVERIFY2(viewport.contains(end.topLeft()),
+                 qPrintable(QStringLiteral("caret at %1,%2").arg(end.x()).arg(end.y())));
         // The match's start is in view too.
-        const int matchWidth =
-            view->widget()->fontMetrics().horizontalAdvance(QString(typed.size(), QLatin1Char('x')));
+        const int matchWidth = view->widget()->fontMetrics().horizontalAdvance(
+            QString(typed.size(), QLatin1Char('x')));
         QVERIFY(end.x() - matchWidth >= 0);
     }
 
@@ -643,8 +642,8 @@ private slots:
     void detailsShowAtOpen()
     {
         QFETCH(bool, large);
-        const QString sample =
-            qEnvironmentVariable("TELVANE_SOURCE_DIR") + QStringLiteral("/samples/dpv1-session.log");
+        const QString sample = qEnvironmentVariable("TELVANE_SOURCE_DIR") +
+                               QStringLiteral("/samples/dpv1-session.log");
         Field *field = show(large, sample);
         QVERIFY(field);
         const qint64 line = field->view()->caretPosition().line;
@@ -691,7 +690,8 @@ private slots:
         QVERIFY(!pane->isSearchRunning());
         SearchResultsList *list = pane->resultsList();
         const QString summary = list->index(list->count() - 1).data().toString();
-        QVERIFY2(summary.startsWith(QStringLiteral("Summary: Cancelled after ")), qPrintable(summary));
+        QVERIFY2(summary.startsWith(QStringLiteral("Summary: Cancelled after ")),
+                 qPrintable(summary));
     }
 
     // Only the large view opens a line over 10,000 characters: its details and its results row
@@ -815,8 +815,8 @@ private slots:
     void parameterHistoryFromALine()
     {
         QFETCH(bool, large);
-        const QString sample =
-            qEnvironmentVariable("TELVANE_SOURCE_DIR") + QStringLiteral("/samples/dpv1-session.log");
+        const QString sample = qEnvironmentVariable("TELVANE_SOURCE_DIR") +
+                               QStringLiteral("/samples/dpv1-session.log");
         Field *field = show(large, sample);
         QVERIFY(field);
         act(field, QStringLiteral("key Ctrl+Home"));
@@ -1108,10 +1108,11 @@ private slots:
         QTest::addColumn<bool>("large");
         QTest::newRow("at the size limit") << qint64(100) << QByteArray(99, 'a') + '\n' << false;
         QTest::newRow("a byte past it") << qint64(100) << QByteArray(100, 'a') + '\n' << true;
-        QTest::newRow("longest ordinary line")
-            << ordinaryLimit << QByteArray(10000, 'a') + "\nb\n" << false;
+        QTest::newRow("longest ordinary line") << ordinaryLimit << QByteArray(10000, 'a') + "\nb\n"
+                                               << false;
         QTest::newRow("one character longer")
-            << ordinaryLimit << "b\n" + QByteArray(10001, 'a') + '\n' << true;
+            << ordinaryLimit << "b\n" + QByteArray(10001, 'a') + '\n'
+            << true;
     }
 
     void logsGoToTheViewThatFits()
@@ -1127,7 +1128,8 @@ private slots:
         settle(field);
         QCOMPARE(field->largeLogView() != nullptr, large);
         QCOMPARE(field->textEdit() != nullptr, !large);
-        QCOMPARE(field->logView()->source()->lineText(0), QString::fromLatin1(log.left(log.indexOf('\n'))));
+        QCOMPARE(field->logView()->source()->lineText(0),
+                 QString::fromLatin1(log.left(log.indexOf('\n'))));
     }
 };
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Following a log while it is written, in both views: appends, the end kept or not, edits,
 // truncation, replacement and a file that vanishes and comes back.
-#include "settings/applicationsettings.h"
 #include "logstore/logstore.h"
 #include "logview/logviewcontroller.h"
-#include "view/logviewwidget.h"
+#include "settings/applicationsettings.h"
 #include "tests/testsupport.h"
 #include "ui/field.h"
 #include "view/largelogview.h"
+#include "view/logviewwidget.h"
 #include "view/visualizedtextedit.h"
 
 #include <QAction>
@@ -40,10 +40,7 @@ class TestFollow : public QObject
         const LineSource *lines = field.logView()->source();
         return lines->lineTexts(0, lines->lineCount());
     }
-    static void selectStartOfFirstLine(Field &field)
-    {
-        field.view()->select({0, 0}, {0, 3}, true);
-    }
+    static void selectStartOfFirstLine(Field &field) { field.view()->select({0, 0}, {0, 3}, true); }
     static bool hasSelection(const Field &field)
     {
         return field.view()->anchorPosition() != field.view()->caretPosition();
